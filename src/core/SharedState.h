@@ -1,0 +1,58 @@
+#pragma once
+// The program's shared state: one instance, owned by the program object for
+// its whole life. Routines take no arguments: a caller stores a value here
+// (LatchValue, DelayMs, CurrentAddress), calls the routine, and finds the
+// result here again (ReadValue, EndReached, StatusFault).
+
+#include <array>
+#include <cstdint>
+
+namespace quennel {
+
+inline constexpr int BufferSize = 1024;
+
+struct SharedState {
+    // The printer port in use.
+    uint16_t PortBase = 0;
+    uint16_t StatusPort = 0;  // PortBase + 1
+    uint16_t ControlPort = 0; // PortBase + 2
+    uint8_t SavedEcr = 0;     // the ECR as the last OpenPort found it
+    bool PortOpen = false;    // between OpenPort and ClosePort; nothing touches a released port
+
+    // Latch protocol: the next latch byte (low 8 bits used) and the byte read back.
+    uint16_t LatchValue = 0;
+    uint8_t ReadValue = 0;
+
+    // 0 no programmer found, 1 the older model, 2 the current model.
+    int32_t ProgrammerModel = 0;
+
+    // The status line's fault flag: 0 cleared by LockControls, 1 at the first fault.
+    int32_t StatusFault = 0;
+
+    // Length of the next wait in ms; non-zero while WaitDelay is still waiting.
+    int32_t DelayMs = 0;
+
+    // Address counter of a pass and its end count.
+    int32_t CurrentAddress = 0;
+    int32_t EndReached = 0;
+
+    // Mode values of the device cycle (only their low bytes reach the latches).
+    int32_t Latch0BMode = 0;
+    uint16_t Latch0BAddress = 0;
+    int32_t Latch01Address = 0;
+    int32_t Latch01Program = 0;
+    int32_t Latch02Mode = 0;
+    uint16_t ProgramBit = 0;
+
+    // Device selection.
+    int32_t DeviceRow = 0;
+    int32_t DeviceClass = 0; // 0 none yet, 1..6
+    int32_t DeviceEnd = 0;   // last address of the device, 0..1023
+
+    // The buffer and what is computed from it.
+    std::array<uint8_t, BufferSize> DataBuffer{};
+    uint16_t Checksum = 0;
+    int32_t FileType = 0; // 0 binary, 1 Intel hex, 2 Motorola hex, 3 ASCII hex
+};
+
+} // namespace quennel

@@ -5,7 +5,8 @@
 
 namespace quennel {
 
-NTPort::NTPort(PortBackEnd& backEnd, BusTrace* trace) : BackEnd(backEnd), Trace(trace) {}
+NTPort::NTPort(PortBackEnd& backEnd, BusTrace* trace, bool rangeNeedsOpening)
+    : BackEnd(backEnd), Trace(trace), RangeNeedsOpening(rangeNeedsOpening) {}
 
 void NTPort::SetFastMode(int32_t mode) {
     if (Trace)
@@ -27,7 +28,7 @@ void NTPort::Outp(uint16_t address, uint16_t value) {
 bool NTPort::IsWinNT() {
     if (Trace)
         Trace->Call("IsWinNT");
-    return true;
+    return RangeNeedsOpening;
 }
 
 void NTPort::EnablePorts(uint16_t first, uint16_t last) {

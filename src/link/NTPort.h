@@ -18,12 +18,14 @@ inline constexpr int32_t FastModeOn = -1; // TRUE as the program passes it: all 
 
 class NTPort {
 public:
-    explicit NTPort(PortBackEnd& backEnd, BusTrace* trace = nullptr);
+    // rangeNeedsOpening false: the registers are reachable without opening
+    // the range (the 9x family's way); IsWinNT then answers false.
+    explicit NTPort(PortBackEnd& backEnd, BusTrace* trace = nullptr, bool rangeNeedsOpening = true);
 
     void SetFastMode(int32_t mode);
     uint16_t Inp(uint16_t address);
     void Outp(uint16_t address, uint16_t value);
-    // On Linux the port range always needs opening, as on the NT family.
+    // True where the port range needs opening (always so on Linux), as on the NT family.
     bool IsWinNT();
     void EnablePorts(uint16_t first, uint16_t last);
     void DisablePorts(uint16_t first, uint16_t last);
@@ -40,6 +42,7 @@ public:
 private:
     PortBackEnd& BackEnd;
     BusTrace* Trace;
+    bool RangeNeedsOpening;
     std::string Failure; // reason of the last failed call, empty after success
 };
 

@@ -1,0 +1,93 @@
+#pragma once
+// A programmer with its PROM adapter and a 1k x 8 fuse PROM, seen from the
+// hardware's side of the wire: it only knows what arrives on the data and
+// control registers of its printer port and what it drives onto the status
+// lines. It stands in where no programmer is attached, and lets tests watch
+// what a real part would suffer (pulse widths, pulses outside programming
+// mode). Settings and the chip may be changed at any time, also in the middle
+// of an operation, from the thread that drives the bus.
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "link/SimulatedViolation.h"
+
+namespace quennel {
+
+inline constexpr int SimulatedChipSize = 1024;
+inline constexpr double MinimumPulseMs = 10.0;
+
+// One programming pulse as the part saw it.
+struct ProgrammingPulse {
+    double WidthMs = 0;            // from the write that switched it on to the one that switched it off
+    uint16_t Cell = 0;             // address presented when it started
+    uint8_t Bit = 0;               // bit number taken from latch 0A when it started
+    bool InProgrammingMode = false;
+    bool Blew = false;             // the fuse went from 0 to 1 with this pulse
+};
+
+class SimulatedProgrammer {
+public:
+    // The seed makes the noise on the floating lines reproducible.
+    explicit SimulatedProgrammer(uint32_t noiseSeed = 1);
+
+    // Settings.
+    int Model = 2;          // 1 the older model, 2 the current one
+    bool Powered = true;    // false: the status lines stay constant and the latches hold nothing
+    bool FusesBlow = true;  // false: a part whose fuses will not blow
+    int Width = 8;          // 8, or 4: the upper four data outputs float
+    bool HasEcr = true;     // false: the port has no ECP extended control register (reads 0xFF)
+    uint8_t Ecr = 0x35;     // the extended control register, when there is one
+
+    // The PROM: blank is 0x00, a blown fuse is 1. Tests may blow cells in advance.
+    std::array<uint8_t, SimulatedChipSize> Fuses{};
+
+    // The chip kept in a file of exactly 1024 bytes. A missing file loads a
+    // blank chip; a file of another size or one that cannot be read is an
+    // error and leaves the chip as it was.
+    bool LoadChip(const std::string& path, std::string* error = nullptr);
+    bool SaveChip(const std::string& path, std::string* error = nullptr) const;
+
+    // The port's registers, by offset from the base address: 0 data,
+    // 1 status, 2 control, 0x402 the ECR. Other offsets read 0xFF.
+    void WriteRegister(uint16_t offset, uint8_t value);
+    uint8_t ReadRegister(uint16_t offset);
+
+    // What a test may look at.
+    uint8_t Latch(uint8_t select) const; // 0x0A, 0x09, 0x0B, 0x03, 0x02 or 0x01; 0 for any other code
+    uint8_t DataLines() const { return Data; }
+    uint8_t ControlLines() const { return Control; }
+    uint16_t PresentedCell() const;
+    bool PulseOn() const { return Pulsing; }
+    const std::vector<ProgrammingPulse>& Pulses() const { return PulseLog; }
+    const std::vector<SimulatedViolation>& Violations() const { return ViolationLog; }
+    void ClearRecords();
+
+private:
+    void ClockControl(uint8_t value);
+    void Capture(uint8_t select);
+    void LatchChanged(uint8_t select);
+    void StartPulse();
+    void EndPulse();
+    uint8_t Presented();
+    uint8_t StatusLines();
+    uint8_t Noise();
+    void LosePower();
+
+    // The six latches, indexed by select code.
+    std::array<uint8_t, 16> Latches{};
+    uint8_t Data = 0;
+    uint8_t Control = 0;
+    bool ProgrammingMode = false;
+    bool Pulsing = false;
+    ProgrammingPulse Current;
+    std::vector<ProgrammingPulse> PulseLog;
+    std::vector<SimulatedViolation> ViolationLog;
+    int64_t PulseStartNs = 0;
+    std::minstd_rand NoiseSource;
+};
+
+} // namespace quennel

@@ -1,10 +1,11 @@
 #pragma once
 // The I/O bus of a machine with simulated programmers on some of its printer
 // ports. Addresses where nothing is attached read 0xFF and swallow writes,
-// like an empty ISA range. The three registers of an attached port are only
-// open to the program between OpenRange and CloseRange; touching them
-// outside that window is recorded as a violation and does not reach the
-// programmer.
+// like an empty ISA range. The three registers of an attached port, and any
+// range the program has opened and given back, are only open to the program
+// between OpenRange and CloseRange; touching them outside that window is
+// recorded as a violation and does not reach the programmer. The ECR at
+// base + 0x402 lies outside the range and is always reachable.
 
 #include <cstdint>
 #include <map>
@@ -41,10 +42,11 @@ public:
 
 private:
     SimulatedProgrammer* Owner(uint16_t address, uint16_t& offset);
-    bool Reachable(uint16_t address, uint16_t offset, char access);
+    bool Reachable(uint16_t address, bool attached, char access, uint8_t value);
 
     std::map<uint16_t, SimulatedProgrammer*> Ports;
     std::set<uint16_t> OpenAddresses;
+    std::set<uint16_t> GivenBack; // opened once, closed since
     std::vector<SimulatedViolation> ViolationLog;
 };
 

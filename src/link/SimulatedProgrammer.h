@@ -81,6 +81,7 @@ private:
     std::array<uint8_t, 16> Latches{};
     uint8_t Data = 0;
     uint8_t Control = 0;
+    uint8_t LastUnusedBits = 0;
     bool ProgrammingMode = false;
     bool Pulsing = false;
     ProgrammingPulse Current;

@@ -1,0 +1,288 @@
+#include "link/SimulatedProgrammer.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace quennel {
+
+// The programmer's side of the wire. These values are read off the board,
+// not taken from the driver, so that a driver sending the wrong ones fails.
+namespace {
+// Control lines: C2 (INIT) is the latch clock, C0, C1 and C3 pick the latch.
+constexpr uint8_t ClockLine = 0x04;
+constexpr uint8_t SelectLines = 0x0B;
+constexpr uint8_t BusyInverted = 0x80;
+
+// The six latches by their select codes.
+constexpr uint8_t BitLatch = 0x0A;     // bit to program; the echo byte in detection
+constexpr uint8_t LowAddress = 0x09;   // A0-A7
+constexpr uint8_t HighAddress = 0x0B;  // A8 in bit 0, mode bits above
+constexpr uint8_t SpareLatch = 0x03;
+constexpr uint8_t ModeLatch = 0x02;
+constexpr uint8_t SupplyLatch = 0x01;  // output enable, programming pulse, A9 in bit 3
+
+constexpr bool IsLatch(uint8_t select) {
+    return select == BitLatch || select == LowAddress || select == HighAddress || select == SpareLatch ||
+           select == ModeLatch || select == SupplyLatch;
+}
+
+constexpr uint8_t A8Line = 0x01;       // in the high address latch
+constexpr uint8_t A9Line = 0x08;       // in the supply latch
+
+// Mode latch values the board decodes.
+constexpr uint8_t EchoMode = 0xB7;     // present the bit latch on the status lines
+constexpr uint8_t ReadMode = 0x3B;
+constexpr uint8_t ProgramMode = 0x1A;
+constexpr uint8_t PulseMode = 0x12;
+
+// The supply latch: bit 7 switches the programming supply on, bit 2 holds it
+// off; the pulse is on while bit 7 is set and bit 2 clear.
+constexpr uint8_t SupplyOn = 0x80;
+constexpr uint8_t SupplyHold = 0x04;
+constexpr uint8_t ReadSupply = 0xE5;   // outputs enabled, no pulse
+
+// The high address latch without A8: read, programming set-up and the
+// pulse's own values, for the Signetics and the National adapter wiring.
+constexpr uint8_t ReadSelect = 0x62;
+constexpr bool IsProgramSelect(uint8_t value) { return value == 0x62 || value == 0x22; }
+constexpr bool IsPulseSelect(uint8_t value) { return value == 0x66 || value == 0x36; }
+
+// The status lines of an unpowered board float high; BUSY reads inverted.
+constexpr uint8_t UnpoweredStatus = 0x7F;
+
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string CellText(const ProgrammingPulse& pulse) {
+    char text[64];
+    std::snprintf(text, sizeof text, "cell %04X bit %d", pulse.Cell, pulse.Bit);
+    return text;
+}
+} // namespace
+
+SimulatedProgrammer::SimulatedProgrammer(uint32_t noiseSeed) : NoiseSource(noiseSeed == 0 ? 1 : noiseSeed) {}
+
+uint8_t SimulatedProgrammer::Latch(uint8_t select) const { return IsLatch(select) ? Latches[select] : 0; }
+
+uint16_t SimulatedProgrammer::PresentedCell() const {
+    uint16_t cell = Latches[LowAddress];
+    if (Latches[HighAddress] & A8Line)
+        cell |= 0x100;
+    if (Latches[SupplyLatch] & A9Line)
+        cell |= 0x200;
+    return cell;
+}
+
+void SimulatedProgrammer::ClearRecords() {
+    PulseLog.clear();
+    ViolationLog.clear();
+}
+
+void SimulatedProgrammer::WriteRegister(uint16_t offset, uint8_t value) {
+    if (!Powered)
+        LosePower();
+    switch (offset) {
+    case 0:
+        Data = value;
+        break;
+    case 2:
+        ClockControl(value);
+        break;
+    case 0x402:
+        if (HasEcr)
+            Ecr = value;
+        break;
+    default:
+        break;
+    }
+}
+
+uint8_t SimulatedProgrammer::ReadRegister(uint16_t offset) {
+    if (!Powered)
+        LosePower();
+    switch (offset) {
+    case 0:
+        return Data;
+    case 1:
+        return StatusLines();
+    case 2:
+        return Control;
+    case 0x402:
+        return HasEcr ? Ecr : 0xFF;
+    default:
+        return 0xFF;
+    }
+}
+
+// Both models latch on the rising clock, but only when the select code was
+// already settled on the previous write: a select that changes together with
+// the clock glitches the decoder and latches nothing. The current model also
+// latches on the falling clock into whatever the select code names after the
+// fall; that is what its model-check burst reveals.
+void SimulatedProgrammer::ClockControl(uint8_t value) {
+    uint8_t previous = Control;
+    Control = value;
+    if (!Powered)
+        return;
+    bool wasHigh = previous & ClockLine;
+    bool isHigh = value & ClockLine;
+    if (!wasHigh && isHigh && (previous & SelectLines) == (value & SelectLines))
+        Capture(value & SelectLines);
+    if (wasHigh && !isHigh && Model >= 2)
+        Capture(value & SelectLines);
+}
+
+void SimulatedProgrammer::Capture(uint8_t select) {
+    if (!IsLatch(select))
+        return;
+    Latches[select] = Data;
+    LatchChanged(select);
+}
+
+void SimulatedProgrammer::LatchChanged(uint8_t select) {
+    if (select == ModeLatch) {
+        uint8_t mode = Latches[ModeLatch];
+        if (mode == ProgramMode)
+            ProgrammingMode = IsProgramSelect(Latches[HighAddress] & ~A8Line);
+        else if (mode != PulseMode)
+            ProgrammingMode = false;
+    }
+    bool on = (Latches[SupplyLatch] & (SupplyOn | SupplyHold)) == SupplyOn;
+    if (on && !Pulsing)
+        StartPulse();
+    else if (!on && Pulsing)
+        EndPulse();
+}
+
+void SimulatedProgrammer::StartPulse() {
+    Pulsing = true;
+    PulseStartNs = NowNs();
+    Current = {};
+    Current.Cell = PresentedCell();
+    Current.Bit = Latches[BitLatch] & 0x07;
+    Current.InProgrammingMode = ProgrammingMode && Latches[ModeLatch] == PulseMode &&
+                                IsPulseSelect(Latches[HighAddress] & ~A8Line);
+    if (!Current.InProgrammingMode)
+        ViolationLog.push_back({SimulatedViolation::Kind::PulseOutsideProgramming,
+                                "pulse outside programming mode on " + CellText(Current)});
+}
+
+void SimulatedProgrammer::EndPulse() {
+    Pulsing = false;
+    Current.WidthMs = static_cast<double>(NowNs() - PulseStartNs) / 1e6;
+    if (Current.WidthMs < MinimumPulseMs) {
+        char text[48];
+        std::snprintf(text, sizeof text, "pulse of %.3f ms on ", Current.WidthMs);
+        ViolationLog.push_back({SimulatedViolation::Kind::ShortPulse, text + CellText(Current)});
+    }
+    if (Current.InProgrammingMode && Current.WidthMs >= MinimumPulseMs && FusesBlow && Powered &&
+        Current.Bit < Width) {
+        uint8_t before = Fuses[Current.Cell];
+        Fuses[Current.Cell] = static_cast<uint8_t>(before | (1u << Current.Bit));
+        Current.Blew = Fuses[Current.Cell] != before;
+    }
+    PulseLog.push_back(Current);
+}
+
+// Without power the latches forget what they held; a pulse in flight dies
+// with the supply and blows nothing.
+void SimulatedProgrammer::LosePower() {
+    if (Pulsing)
+        EndPulse();
+    Latches.fill(0);
+    ProgrammingMode = false;
+}
+
+uint8_t SimulatedProgrammer::Presented() {
+    uint8_t mode = Latches[ModeLatch];
+    if (mode == EchoMode)
+        return Latches[BitLatch];
+    bool reading = mode == ReadMode && (Latches[SupplyLatch] & ~A9Line) == ReadSupply &&
+                   (Latches[HighAddress] & ~A8Line) == ReadSelect;
+    if (!reading)
+        return Noise(); // outputs disabled: the lines float
+    uint8_t cell = Fuses[PresentedCell()];
+    if (Width == 4)
+        return static_cast<uint8_t>((cell & 0x0F) | (Noise() & 0xF0));
+    return cell;
+}
+
+uint8_t SimulatedProgrammer::StatusLines() {
+    if (!Powered)
+        return UnpoweredStatus;
+    uint8_t byte = Presented();
+    uint8_t nibble = (Control & ClockLine) ? (byte & 0x0F) : (byte >> 4);
+    uint8_t unused;
+    do
+        unused = Noise() & 0x0F;
+    while (unused == LastUnusedBits);
+    LastUnusedBits = unused;
+    return static_cast<uint8_t>(((nibble << 4) ^ BusyInverted) | unused);
+}
+
+uint8_t SimulatedProgrammer::Noise() { return static_cast<uint8_t>(NoiseSource() >> 7); }
+
+bool SimulatedProgrammer::LoadChip(const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    std::error_code code;
+    if (!std::filesystem::exists(path, code)) {
+        if (code)
+            return fail("cannot look at " + path + ": " + code.message());
+        Fuses.fill(0);
+        return true;
+    }
+    auto size = std::filesystem::file_size(path, code);
+    if (code)
+        return fail("cannot read " + path + ": " + code.message());
+    if (size != SimulatedChipSize)
+        return fail(path + " holds " + std::to_string(size) + " bytes, a chip image holds " +
+                    std::to_string(SimulatedChipSize));
+    std::array<uint8_t, SimulatedChipSize> image{};
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(image.data()), image.size());
+    if (!in || in.gcount() != SimulatedChipSize)
+        return fail("cannot read " + path);
+    Fuses = image;
+    return true;
+}
+
+// Written beside the target and renamed over it, so a failed save never
+// leaves a torn image behind.
+bool SimulatedProgrammer::SaveChip(const std::string& path, std::string* error) const {
+    auto fail = [&](const std::string& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    std::string partial = path + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(Fuses.data()), Fuses.size());
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(partial, ignored);
+            return fail("cannot write " + partial);
+        }
+    }
+    std::error_code code;
+    std::filesystem::rename(partial, path, code);
+    if (code) {
+        std::string reason = code.message();
+        std::filesystem::remove(partial, code);
+        return fail("cannot replace " + path + ": " + reason);
+    }
+    return true;
+}
+
+} // namespace quennel

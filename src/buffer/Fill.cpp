@@ -1,0 +1,19 @@
+#include "buffer/Fill.h"
+
+#include <string>
+
+#include "buffer/IntegerText.h"
+
+namespace quennel {
+
+void FillBuffer(DataImage& buffer, uint8_t value) {
+    buffer.fill(value);
+}
+
+std::optional<uint8_t> FillValueFromText(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    return static_cast<uint8_t>(StrToInt("$" + std::string(text)) & 0xFF);
+}
+
+} // namespace quennel

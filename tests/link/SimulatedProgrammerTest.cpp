@@ -1,0 +1,398 @@
+// The simulated programmer driven straight at its registers, as the wire
+// would drive a real one.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "link/SimulatedProgrammer.h"
+
+using namespace quennel;
+
+namespace {
+
+constexpr uint16_t DataRegister = 0;
+constexpr uint16_t StatusRegister = 1;
+constexpr uint16_t ControlRegister = 2;
+
+// The clock pattern of a latch write: select held, clock raised three
+// writes long, select held, all released.
+void Strobe(SimulatedProgrammer& p, uint8_t select, uint8_t value) {
+    p.WriteRegister(DataRegister, value);
+    for (uint8_t control : {select, uint8_t(select | 4), uint8_t(select | 4), uint8_t(select | 4), select,
+                            uint8_t(0)})
+        p.WriteRegister(ControlRegister, control);
+}
+
+// A nibble read undone by hand: BUSY flipped back, bits 3..0 dropped.
+uint8_t ReadByte(SimulatedProgrammer& p) {
+    p.WriteRegister(ControlRegister, 0x00);
+    uint8_t high = p.ReadRegister(StatusRegister);
+    p.WriteRegister(ControlRegister, 0x04);
+    uint8_t low = p.ReadRegister(StatusRegister);
+    p.WriteRegister(ControlRegister, 0x00);
+    return static_cast<uint8_t>(((high ^ 0x80) & 0xF0) | ((low ^ 0x80) >> 4));
+}
+
+void EchoMode(SimulatedProgrammer& p, uint8_t value) {
+    Strobe(p, 0x02, 0xB7);
+    Strobe(p, 0x0A, value);
+}
+
+void ReadMode(SimulatedProgrammer& p, uint16_t cell) {
+    Strobe(p, 0x0B, static_cast<uint8_t>(0x62 | ((cell >> 8) & 1)));
+    Strobe(p, 0x01, static_cast<uint8_t>(0xE5 | ((cell & 0x200) ? 0x08 : 0)));
+    Strobe(p, 0x02, 0x3B);
+    Strobe(p, 0x09, static_cast<uint8_t>(cell & 0xFF));
+}
+
+struct Family {
+    uint8_t Setup;  // latch 0B in programming mode
+    uint8_t During; // latch 0B around the pulse
+};
+constexpr Family Signetics{0x62, 0x66};
+constexpr Family National{0x22, 0x36};
+
+void ProgramMode(SimulatedProgrammer& p, Family family = Signetics) {
+    Strobe(p, 0x0B, family.Setup);
+    Strobe(p, 0x01, 0xE5);
+    Strobe(p, 0x02, 0x1A);
+}
+
+// One pulse as the device cycle sends it, held on for holdMs.
+void Pulse(SimulatedProgrammer& p, uint16_t cell, int bit, int holdMs, Family family = Signetics) {
+    uint8_t a8 = (cell >> 8) & 1;
+    uint8_t a9 = (cell & 0x200) ? 0x08 : 0;
+    Strobe(p, 0x09, static_cast<uint8_t>(cell & 0xFF));
+    Strobe(p, 0x0B, static_cast<uint8_t>(family.Setup | a8));
+    Strobe(p, 0x01, static_cast<uint8_t>(0x65 | a9));
+    Strobe(p, 0x02, 0x12);
+    Strobe(p, 0x0B, static_cast<uint8_t>(family.During | a8));
+    Strobe(p, 0x0A, static_cast<uint8_t>(bit));
+    Strobe(p, 0x01, static_cast<uint8_t>(0x61 | a9));
+    Strobe(p, 0x01, static_cast<uint8_t>(0xE1 | a9));
+    if (holdMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+    Strobe(p, 0x01, static_cast<uint8_t>(0x61 | a9));
+    Strobe(p, 0x01, static_cast<uint8_t>(0xE5 | a9));
+    Strobe(p, 0x0B, static_cast<uint8_t>(family.During | a8));
+    Strobe(p, 0x0B, static_cast<uint8_t>(family.Setup | a8));
+    Strobe(p, 0x02, 0x1A);
+}
+
+bool Has(const std::vector<SimulatedViolation>& all, SimulatedViolation::Kind kind) {
+    for (const auto& v : all)
+        if (v.What == kind)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(SimulatedLatches, EachOfTheSixLatchesTakesTheDataLinesOnlyWhenItsSelectCodeIsClocked) {
+    SimulatedProgrammer p;
+    const uint8_t selects[] = {0x0A, 0x09, 0x0B, 0x03, 0x02, 0x01};
+    std::map<uint8_t, uint8_t> expected;
+    for (uint8_t select : selects) {
+        expected[select] = static_cast<uint8_t>(0x10 + select);
+        Strobe(p, select, expected[select]);
+        for (uint8_t any : selects)
+            EXPECT_EQ(p.Latch(any), expected[any]) << "after latch " << std::hex << int(select);
+    }
+    // The data lines alone latch nothing, and a latch holds when they change.
+    p.WriteRegister(DataRegister, 0xEE);
+    for (uint8_t select : selects)
+        EXPECT_EQ(p.Latch(select), expected[select]);
+}
+
+TEST(SimulatedLatches, ClockWithoutASettledSelectOrWithAnUnusedSelectLatchesNothing) {
+    SimulatedProgrammer p;
+    p.Model = 1;
+    p.WriteRegister(DataRegister, 0x5A);
+    // Select and clock changed in the same write: the decoder has not settled.
+    p.WriteRegister(ControlRegister, 0x00);
+    p.WriteRegister(ControlRegister, 0x0E);
+    p.WriteRegister(ControlRegister, 0x00);
+    EXPECT_EQ(p.Latch(0x0A), 0x00);
+    // Select codes that name no latch.
+    for (uint8_t select : {0x00, 0x08}) {
+        p.WriteRegister(ControlRegister, select);
+        p.WriteRegister(ControlRegister, static_cast<uint8_t>(select | 4));
+        p.WriteRegister(ControlRegister, 0x00);
+    }
+    for (uint8_t select : {0x0A, 0x09, 0x0B, 0x03, 0x02, 0x01})
+        EXPECT_EQ(p.Latch(select), 0x00);
+}
+
+TEST(SimulatedNibbles, HighNibbleWithClockLowLowNibbleWithClockHighBusyInvertedAndNoiseBelow) {
+    SimulatedProgrammer p;
+    EchoMode(p, 0xA5);
+    std::set<int> unused;
+    int previous = -1;
+    for (int i = 0; i < 40; ++i) {
+        p.WriteRegister(ControlRegister, 0x00);
+        uint8_t high = p.ReadRegister(StatusRegister);
+        EXPECT_EQ(high & 0xF0, 0x20); // 0xA with bit 7 inverted
+        EXPECT_NE(high & 0x0F, previous);
+        previous = high & 0x0F;
+        unused.insert(previous);
+        p.WriteRegister(ControlRegister, 0x04);
+        uint8_t low = p.ReadRegister(StatusRegister);
+        EXPECT_EQ(low & 0xF0, 0xD0); // 0x5 with bit 7 inverted
+        EXPECT_NE(low & 0x0F, previous);
+        previous = low & 0x0F;
+        unused.insert(previous);
+    }
+    EXPECT_GT(unused.size(), 4u);
+}
+
+TEST(SimulatedNibbles, NoiseIsReproducibleFromTheSeed) {
+    SimulatedProgrammer a(7), b(7), c(8);
+    std::vector<uint8_t> fromA, fromB, fromC;
+    for (int i = 0; i < 16; ++i) {
+        fromA.push_back(a.ReadRegister(StatusRegister));
+        fromB.push_back(b.ReadRegister(StatusRegister));
+        fromC.push_back(c.ReadRegister(StatusRegister));
+    }
+    EXPECT_EQ(fromA, fromB);
+    EXPECT_NE(fromA, fromC);
+}
+
+TEST(SimulatedModels, OlderModelEchoesEveryTestByteAfterTheBurstCurrentModelDoesNot) {
+    for (int model : {1, 2}) {
+        SimulatedProgrammer p;
+        p.Model = model;
+        Strobe(p, 0x02, 0xB7);
+        int changed = 0;
+        for (int v = 0; v < 0x80; ++v) {
+            Strobe(p, 0x0A, static_cast<uint8_t>(v));
+            ASSERT_EQ(ReadByte(p), v) << "before the burst, model " << model;
+            for (int round = 0; round < 32; ++round) {
+                p.WriteRegister(DataRegister, 0xB7);
+                for (uint8_t c : {0x05, 0x01, 0x0D, 0x0A, 0x0F, 0x0A, 0x07, 0x0A, 0x04, 0x0A, 0x06, 0x0A})
+                    p.WriteRegister(ControlRegister, c);
+            }
+            if (ReadByte(p) != v)
+                ++changed;
+        }
+        if (model == 1)
+            EXPECT_EQ(changed, 0);
+        else
+            EXPECT_GT(changed, 0);
+        EXPECT_FALSE(p.PulseOn()) << "the burst must not switch the programming supply on";
+    }
+}
+
+TEST(SimulatedReadMode, PresentsTheCellAtA0ToA9AndFloatsOutsideReadMode) {
+    SimulatedProgrammer p;
+    p.Fuses[0x0A5] = 0x11;
+    p.Fuses[0x1A5] = 0x3C;
+    p.Fuses[0x2A5] = 0xC3;
+    p.Fuses[0x3A5] = 0x7E;
+    for (uint16_t cell : {0x0A5, 0x1A5, 0x2A5, 0x3A5}) {
+        ReadMode(p, cell);
+        EXPECT_EQ(p.PresentedCell(), cell);
+        EXPECT_EQ(ReadByte(p), p.Fuses[cell]) << std::hex << cell;
+    }
+    // Idle latch 01: the outputs are off and the lines float.
+    Strobe(p, 0x01, 0xE4);
+    std::set<uint8_t> seen;
+    for (int i = 0; i < 8; ++i)
+        seen.insert(ReadByte(p));
+    EXPECT_GT(seen.size(), 1u);
+}
+
+TEST(SimulatedReadMode, FourBitPartFloatsItsUpperOutputs) {
+    SimulatedProgrammer p;
+    p.Width = 4;
+    p.Fuses[0x010] = 0x05;
+    ReadMode(p, 0x010);
+    std::set<uint8_t> upper;
+    for (int i = 0; i < 16; ++i) {
+        uint8_t value = ReadByte(p);
+        EXPECT_EQ(value & 0x0F, 0x05);
+        upper.insert(value & 0xF0);
+    }
+    EXPECT_GT(upper.size(), 1u);
+}
+
+TEST(SimulatedProgramming, LongPulseInProgrammingModeBlowsTheBitShortOneDoesNot) {
+    SimulatedProgrammer p;
+    ProgramMode(p);
+    Pulse(p, 0x1A5, 0, 0); // far below 10 ms
+    EXPECT_EQ(p.Fuses[0x1A5], 0x00);
+    ASSERT_EQ(p.Violations().size(), 1u);
+    EXPECT_EQ(p.Violations()[0].What, SimulatedViolation::Kind::ShortPulse);
+
+    Pulse(p, 0x1A5, 5, 11);
+    EXPECT_EQ(p.Fuses[0x1A5], 0x20);
+    ASSERT_EQ(p.Pulses().size(), 2u);
+    EXPECT_LT(p.Pulses()[0].WidthMs, MinimumPulseMs);
+    EXPECT_FALSE(p.Pulses()[0].Blew);
+    EXPECT_GE(p.Pulses()[1].WidthMs, 11.0);
+    EXPECT_TRUE(p.Pulses()[1].Blew);
+    EXPECT_EQ(p.Pulses()[1].Cell, 0x1A5);
+    EXPECT_EQ(p.Pulses()[1].Bit, 5);
+    EXPECT_TRUE(p.Pulses()[1].InProgrammingMode);
+    EXPECT_EQ(p.Violations().size(), 1u) << "the long pulse is no violation";
+    EXPECT_FALSE(p.PulseOn());
+}
+
+TEST(SimulatedProgramming, NationalWiringAndAddressBit9AreHonoured) {
+    SimulatedProgrammer p;
+    ProgramMode(p, National);
+    Pulse(p, 0x3FF, 7, 11, National);
+    EXPECT_EQ(p.Fuses[0x3FF], 0x80);
+    EXPECT_EQ(p.Fuses[0x1FF], 0x00) << "the upper half must not fold onto the lower one";
+    EXPECT_TRUE(p.Violations().empty());
+}
+
+TEST(SimulatedProgramming, PulseOutsideProgrammingModeBlowsNothingAndIsRecorded) {
+    SimulatedProgrammer p;
+    ReadMode(p, 0x040); // never set up for programming
+    Pulse(p, 0x040, 1, 11);
+    EXPECT_EQ(p.Fuses[0x040], 0x00);
+    ASSERT_EQ(p.Pulses().size(), 1u);
+    EXPECT_FALSE(p.Pulses()[0].InProgrammingMode);
+    EXPECT_TRUE(Has(p.Violations(), SimulatedViolation::Kind::PulseOutsideProgramming));
+
+    // Programming mode left again for read mode before the pulse.
+    p.ClearRecords();
+    ProgramMode(p);
+    Strobe(p, 0x02, 0x3B);
+    Strobe(p, 0x01, 0xE1);
+    Strobe(p, 0x01, 0xE5);
+    EXPECT_TRUE(Has(p.Violations(), SimulatedViolation::Kind::PulseOutsideProgramming));
+    EXPECT_EQ(p.Fuses[0x040], 0x00);
+}
+
+TEST(SimulatedProgramming, FusesThatWillNotBlowMissingUpperFusesAndBlownFusesStay) {
+    SimulatedProgrammer p;
+    p.FusesBlow = false;
+    ProgramMode(p);
+    Pulse(p, 0x002, 3, 11);
+    EXPECT_EQ(p.Fuses[0x002], 0x00);
+    EXPECT_TRUE(p.Violations().empty()) << "the program did nothing wrong";
+
+    p.FusesBlow = true;
+    p.Width = 4;
+    Pulse(p, 0x002, 6, 11);
+    EXPECT_EQ(p.Fuses[0x002], 0x00) << "a 4-bit part has no fuse 6";
+
+    p.Width = 8;
+    p.Fuses[0x002] = 0x81; // blown in advance
+    Pulse(p, 0x002, 0, 11);
+    EXPECT_EQ(p.Fuses[0x002], 0x81);
+    EXPECT_FALSE(p.Pulses().back().Blew);
+    EXPECT_TRUE(p.Violations().empty());
+}
+
+TEST(SimulatedPower, UnpoweredBoardShowsConstantStatusAndForgetsItsLatches) {
+    SimulatedProgrammer p;
+    EchoMode(p, 0x5A);
+    p.Powered = false;
+    std::set<uint8_t> seen;
+    for (int i = 0; i < 8; ++i) {
+        p.WriteRegister(ControlRegister, static_cast<uint8_t>(i % 2 ? 0x04 : 0x00));
+        seen.insert(p.ReadRegister(StatusRegister));
+    }
+    EXPECT_EQ(seen.size(), 1u);
+    Strobe(p, 0x0A, 0x33);
+    EXPECT_EQ(p.Latch(0x0A), 0x00);
+    EXPECT_EQ(p.Latch(0x02), 0x00);
+
+    p.Powered = true;
+    EXPECT_NE(ReadByte(p), 0x5A) << "the echo mode died with the power";
+    EchoMode(p, 0x5A);
+    EXPECT_EQ(ReadByte(p), 0x5A);
+}
+
+TEST(SimulatedPower, PowerLostDuringAPulseBlowsNothing) {
+    SimulatedProgrammer p;
+    ProgramMode(p);
+    Strobe(p, 0x02, 0x12);
+    Strobe(p, 0x0B, 0x66);
+    Strobe(p, 0x0A, 2);
+    Strobe(p, 0x01, 0xE1);
+    ASSERT_TRUE(p.PulseOn());
+    std::this_thread::sleep_for(std::chrono::milliseconds(11));
+    p.Powered = false;
+    p.ReadRegister(StatusRegister);
+    EXPECT_FALSE(p.PulseOn());
+    EXPECT_EQ(p.Fuses[0], 0x00);
+}
+
+TEST(SimulatedPort, ExtendedControlRegisterReadsBackOrIsAbsent) {
+    SimulatedProgrammer p;
+    uint8_t atStart = p.ReadRegister(0x402);
+    p.WriteRegister(0x402, 0x00);
+    EXPECT_EQ(p.ReadRegister(0x402), 0x00);
+    p.WriteRegister(0x402, atStart);
+    EXPECT_EQ(p.ReadRegister(0x402), atStart);
+
+    p.HasEcr = false;
+    p.WriteRegister(0x402, 0x00);
+    EXPECT_EQ(p.ReadRegister(0x402), 0xFF);
+}
+
+class SimulatedChipFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Dir = std::filesystem::temp_directory_path() /
+              ("quennel-chip-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(Dir);
+        std::filesystem::create_directories(Dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(Dir); }
+    std::string PathOf(const char* name) const { return (Dir / name).string(); }
+    std::filesystem::path Dir;
+};
+
+TEST_F(SimulatedChipFile, ProgrammedChipSurvivesARestartAndAMissingFileIsABlankChip) {
+    SimulatedProgrammer first;
+    for (int i = 0; i < SimulatedChipSize; ++i)
+        first.Fuses[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    std::string error;
+    ASSERT_TRUE(first.SaveChip(PathOf("chip.bin"), &error)) << error;
+    EXPECT_EQ(std::filesystem::file_size(PathOf("chip.bin")), 1024u);
+    EXPECT_FALSE(std::filesystem::exists(PathOf("chip.bin.part")));
+
+    SimulatedProgrammer second;
+    ASSERT_TRUE(second.LoadChip(PathOf("chip.bin"), &error)) << error;
+    EXPECT_EQ(second.Fuses, first.Fuses);
+
+    ASSERT_TRUE(second.LoadChip(PathOf("absent.bin"), &error)) << error;
+    for (uint8_t cell : second.Fuses)
+        ASSERT_EQ(cell, 0x00);
+}
+
+TEST_F(SimulatedChipFile, WrongSizeOrUnwritablePlaceIsAnErrorAndTheChipStays) {
+    for (size_t size : {size_t(0), size_t(1023), size_t(1025)}) {
+        {
+            std::ofstream out(PathOf("odd.bin"), std::ios::binary | std::ios::trunc);
+            std::string bytes(size, '\x55');
+            out << bytes;
+        }
+        SimulatedProgrammer p;
+        p.Fuses[3] = 0x42;
+        std::string error;
+        EXPECT_FALSE(p.LoadChip(PathOf("odd.bin"), &error)) << size;
+        EXPECT_NE(error.find(std::to_string(size)), std::string::npos) << error;
+        EXPECT_EQ(p.Fuses[3], 0x42);
+        EXPECT_EQ(p.Fuses[4], 0x00);
+    }
+    SimulatedProgrammer p;
+    std::string error;
+    EXPECT_FALSE(p.SaveChip(PathOf("no/such/dir/chip.bin"), &error));
+    EXPECT_FALSE(error.empty());
+    // A directory in the way of the target: the old content is not harmed.
+    std::filesystem::create_directories(PathOf("taken"));
+    EXPECT_FALSE(p.SaveChip(PathOf("taken"), &error));
+    EXPECT_TRUE(std::filesystem::is_directory(PathOf("taken")));
+    EXPECT_FALSE(std::filesystem::exists(PathOf("taken.part")));
+}

@@ -1,20 +1,36 @@
-// TEMPORARY: stands in until the threaded timer lands; not for review.
 #include "link/DelayTimer.h"
-
-#include <chrono>
-#include <thread>
 
 namespace quennel {
 
-DelayTimer::DelayTimer(SharedState& state, OperatorConsole& console) : S(state), Console(console) {}
+DelayTimer::DelayTimer(SharedState& state, OperatorConsole& console)
+    : ThreadedTimer1(console), S(state), Console(console) {
+    // In the order the window's resource applies them.
+    ThreadedTimer1.SetEnabled(false);
+    ThreadedTimer1.SetInterval(1);
+    ThreadedTimer1.SetOnTimer([this](TThreadedTimer& sender) { ThreadedTimer1Timer(sender); });
+    ThreadedTimer1.SetThreadPriority(TThreadPriority::tpTimeCritical);
+}
 
 void DelayTimer::WaitDelay() {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(S.DelayMs & 0xFFFF);
-    while (S.DelayMs != 0 && std::chrono::steady_clock::now() < end) {
+    const auto interval = static_cast<uint16_t>(S.DelayMs & 0xFFFF);
+    if (interval == 0) {
+        // A zero interval never ticks, so the wait would never end: a delay
+        // of nothing is over at once.
         Console.ProcessMessages();
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        S.DelayMs = 0;
+        return;
     }
+    ThreadedTimer1.SetInterval(interval);
+    ThreadedTimer1.SetEnabled(true);
+    // Sleeps until the tick (or anything else) is pending; no spinning.
+    do
+        Console.WaitForMessages();
+    while (S.DelayMs != 0);
+}
+
+void DelayTimer::ThreadedTimer1Timer(TThreadedTimer& /*sender*/) {
     S.DelayMs = 0;
+    ThreadedTimer1.SetEnabled(false);
 }
 
 } // namespace quennel

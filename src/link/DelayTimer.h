@@ -1,22 +1,31 @@
 #pragma once
 // The one-shot wait of the program: WaitDelay arms ThreadedTimer1 with
-// DelayMs and pumps messages until the tick handler has cleared DelayMs.
-// TEMPORARY CONTRACT: the timer issue replaces the body; callers rely only
-// on the constructor and WaitDelay().
+// DelayMs as its interval and pumps messages until the tick handler has
+// cleared DelayMs. The window stays responsive and the processor free.
 
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
+#include "link/ThdTimer.h"
 
 namespace quennel {
 
 class DelayTimer {
 public:
+    // Builds ThreadedTimer1 as the main window has it: disabled, Interval 1,
+    // OnTimer ThreadedTimer1Timer, time-critical worker.
     DelayTimer(SharedState& state, OperatorConsole& console);
 
-    // Waits DelayMs milliseconds (1..65535) while the message thread stays
-    // responsive; returns with DelayMs 0, or early when DelayMs is cleared
-    // from outside.
+    // Waits DelayMs milliseconds (1..65535; only the low 16 bits count) and
+    // returns with DelayMs 0 and the timer disabled. It ends early when
+    // something run inside its pump clears DelayMs (the shutdown path).
+    // Not re-entrant: there is one DelayMs and one timer.
     void WaitDelay();
+
+    // The tick handler: ends the wait and disables the timer.
+    void ThreadedTimer1Timer(TThreadedTimer& sender);
+
+    // Public for the shutdown path, which disables it.
+    TThreadedTimer ThreadedTimer1;
 
 private:
     SharedState& S;

@@ -1,0 +1,205 @@
+#include "link/ThdTimer.h"
+
+#include <array>
+#include <utility>
+
+#include "link/ThreadScheduling.h"
+
+namespace quennel {
+
+namespace {
+
+constexpr std::array<std::pair<TThreadPriority, int>, 7> PriorityTable{{
+    {TThreadPriority::tpIdle, -15},
+    {TThreadPriority::tpLowest, -2},
+    {TThreadPriority::tpLower, -1},
+    {TThreadPriority::tpNormal, 0},
+    {TThreadPriority::tpHigher, 1},
+    {TThreadPriority::tpHighest, 2},
+    {TThreadPriority::tpTimeCritical, 15},
+}};
+
+// How often a destructor on the message thread pumps while the worker ends.
+constexpr std::chrono::milliseconds EndPollInterval{1};
+
+} // namespace
+
+int PlatformPriority(TThreadPriority priority) {
+    for (const auto& [step, platform] : PriorityTable)
+        if (step == priority)
+            return platform;
+    return 0;
+}
+
+TThreadPriority ThreadPriorityFromPlatform(int platformPriority) {
+    for (const auto& [step, platform] : PriorityTable)
+        if (platform == platformPriority)
+            return step;
+    return TThreadPriority::tpNormal;
+}
+
+// ---- TTimerThread ----
+
+TTimerThread::TTimerThread(TThreadedTimer& parent, OperatorConsole& console)
+    : ParentTimer(parent), Console(console) {
+    Worker = std::thread([this] {
+        {
+            std::lock_guard guard(Lock);
+            NativeId = CurrentThreadId();
+        }
+        Changed.notify_all();
+        UseFinestTimerSlack();
+        Execute();
+        {
+            std::lock_guard guard(Lock);
+            Ended = true;
+        }
+        Changed.notify_all();
+    });
+    // The priority is set on the kernel's thread id, so it must be known first.
+    std::unique_lock guard(Lock);
+    Changed.wait(guard, [this] { return NativeId != 0; });
+}
+
+TTimerThread::~TTimerThread() {
+    Terminate();
+    WakeEvent.Set();
+    Resume();
+    Worker.join();
+}
+
+void TTimerThread::Execute() {
+    for (;;) {
+        const uint64_t run = WaitWhileSuspended();
+        const std::chrono::milliseconds interval(IntervalMs.load());
+        // Only a time-out is a tick: the event means "start over" or "end".
+        if (WakeEvent.WaitFor(interval) == AutoResetEvent::WaitResult::TimedOut)
+            Synchronize([this, run] { DeliverTick(run); });
+        if (Terminated())
+            break;
+    }
+}
+
+uint64_t TTimerThread::WaitWhileSuspended() {
+    std::unique_lock guard(Lock);
+    Changed.wait(guard, [this] { return !IsSuspended || IsTerminated; });
+    return Run;
+}
+
+void TTimerThread::Synchronize(const std::function<void()>& call) { Console.RunOnMessageThread(call); }
+
+void TTimerThread::DeliverTick(uint64_t run) {
+    {
+        // A tick timed before a suspend, or during the end, would come late.
+        std::lock_guard guard(Lock);
+        if (IsSuspended || IsTerminated || run != Run)
+            return;
+    }
+    ParentTimer.FireOnTimer();
+}
+
+void TTimerThread::Suspend() {
+    std::lock_guard guard(Lock);
+    IsSuspended = true;
+}
+
+void TTimerThread::Resume() {
+    {
+        std::lock_guard guard(Lock);
+        if (!IsSuspended)
+            return;
+        IsSuspended = false;
+        ++Run;
+    }
+    Changed.notify_all();
+}
+
+bool TTimerThread::Suspended() const {
+    std::lock_guard guard(Lock);
+    return IsSuspended;
+}
+
+void TTimerThread::Terminate() {
+    {
+        std::lock_guard guard(Lock);
+        IsTerminated = true;
+    }
+    Changed.notify_all();
+}
+
+bool TTimerThread::Terminated() const {
+    std::lock_guard guard(Lock);
+    return IsTerminated;
+}
+
+bool TTimerThread::WaitFor(std::chrono::milliseconds limit) {
+    std::unique_lock guard(Lock);
+    return Changed.wait_for(guard, limit, [this] { return Ended; });
+}
+
+void TTimerThread::SetPriority(TThreadPriority priority) {
+    ApplyThreadPriorityStep(NativeId, PlatformPriority(priority));
+}
+
+TThreadPriority TTimerThread::Priority() const {
+    const auto step = ReadThreadPriorityStep(NativeId);
+    return step ? ThreadPriorityFromPlatform(*step) : TThreadPriority::tpNormal;
+}
+
+// ---- TThreadedTimer ----
+
+TThreadedTimer::TThreadedTimer(OperatorConsole& console)
+    : Console(console), MessageThread(std::this_thread::get_id()),
+      Thread(std::make_unique<TTimerThread>(*this, console)) {
+    Thread->SetPriority(TThreadPriority::tpNormal);
+}
+
+TThreadedTimer::~TThreadedTimer() {
+    Thread->Terminate();
+    Thread->WakeEvent.Set();
+    if (Thread->Suspended())
+        Thread->Resume();
+    // The worker may be blocked handing a tick to this very thread: pump so
+    // that it gets through (the tick is dropped) and can end.
+    const bool onMessageThread = std::this_thread::get_id() == MessageThread;
+    while (!Thread->WaitFor(EndPollInterval))
+        if (onMessageThread)
+            Console.ProcessMessages();
+    Thread.reset();
+}
+
+void TThreadedTimer::SetEnabled(bool value) {
+    if (value == EnabledFlag)
+        return;
+    EnabledFlag = value;
+    if (!value) {
+        Thread->Suspend();
+        return;
+    }
+    if (Thread->IntervalMs.load() > 0) {
+        // Set before resuming: a wait still running from before the suspend
+        // ends at once without a tick, so the first tick is a full interval away.
+        Thread->WakeEvent.Set();
+        Thread->Resume();
+    }
+}
+
+uint16_t TThreadedTimer::Interval() const { return Thread->IntervalMs.load(); }
+
+void TThreadedTimer::SetInterval(uint16_t value) {
+    if (value == Thread->IntervalMs.load())
+        return;
+    SetEnabled(false);
+    Thread->IntervalMs.store(value);
+}
+
+TThreadPriority TThreadedTimer::ThreadPriority() const { return Thread->Priority(); }
+
+void TThreadedTimer::SetThreadPriority(TThreadPriority priority) { Thread->SetPriority(priority); }
+
+void TThreadedTimer::FireOnTimer() {
+    if (OnTimerHandler)
+        OnTimerHandler(*this);
+}
+
+} // namespace quennel

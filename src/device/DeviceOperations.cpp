@@ -1,0 +1,183 @@
+#include "device/DeviceOperations.h"
+
+#include "buffer/IntegerText.h"
+
+namespace quennel {
+
+namespace {
+constexpr int32_t SettleBeforeVerifyMs = 75;
+
+bool IsFourBitClass(int32_t deviceClass) { return deviceClass == 3 || deviceClass == 4; }
+} // namespace
+
+std::string BlankFaultLine(int32_t address, uint8_t found) {
+    return HexDigits(static_cast<uint32_t>(address), 4) + "  EXPECTED-00 FOUND-" + HexDigits(found, 2);
+}
+
+std::string VerifyFaultLine(int32_t address, uint8_t expected, uint8_t found) {
+    return HexDigits(static_cast<uint32_t>(address), 4) + "  EXPECTED-" + HexDigits(expected, 2) + " FOUND-" +
+           HexDigits(found, 2);
+}
+
+DeviceOperations::DeviceOperations(SharedState& state, DeviceCycle& cycle, CommandFrame& frame, DelayTimer& timer,
+                                   OperatorConsole& console)
+    : S(state), Cycle(cycle), Frame(frame), Timer(timer), Console(console) {}
+
+// A pass that ends by itself leaves EndReached at 1 (2 after the compare's
+// own stop on the last cell); only a stop from outside reaches StopEndCount.
+void DeviceOperations::RunPass(void (DeviceOperations::*cell)()) {
+    Cycle.RunPass([this, cell] { (this->*cell)(); });
+    Stopped = S.EndReached >= StopEndCount;
+}
+
+void DeviceOperations::ShowStopped() {
+    S.StatusFault = 1;
+    Console.ShowStatus(StoppedCaption);
+}
+
+uint8_t DeviceOperations::BufferByte() const { return S.DataBuffer[static_cast<size_t>(S.CurrentAddress)]; }
+
+void DeviceOperations::BlankCell() {
+    Cycle.ReadCell();
+    if (S.ReadValue == 0x00)
+        return;
+    Console.AddResult(BlankFaultLine(S.CurrentAddress, S.ReadValue));
+    S.StatusFault = 1;
+    Console.ProcessMessages();
+}
+
+void DeviceOperations::Blank_ChkClick() {
+    Frame.LockControls();
+    Console.ShowStatus("Checking to see if Device is erased....");
+    Cycle.ReadSetup();
+    Console.ClearResults();
+    Console.ShowResults(true);
+    RunPass(&DeviceOperations::BlankCell);
+    if (Stopped) {
+        ShowStopped();
+    } else if (S.StatusFault == 1) {
+        Console.ShowStatus("Device is NOT Erased....");
+    } else {
+        Console.ShowStatus("Device is Erased....");
+        Console.ShowResults(false);
+    }
+    Frame.UnlockControls();
+}
+
+// All eight bits of the buffer byte count, also for a 4-bit part.
+void DeviceOperations::VerifyCell() {
+    Cycle.ReadCell();
+    const uint8_t expected = BufferByte();
+    if (expected == S.ReadValue)
+        return;
+    S.StatusFault = 1;
+    Console.AddResult(VerifyFaultLine(S.CurrentAddress, expected, S.ReadValue));
+    Console.ProcessMessages();
+}
+
+void DeviceOperations::VerifyDevice() {
+    Frame.LockControls();
+    Console.ShowStatus("Verifying Device to Buffer....");
+    Console.ShowResults(true);
+    Console.ClearResults();
+    Cycle.ReadSetup();
+    RunPass(&DeviceOperations::VerifyCell);
+    if (Stopped) {
+        ShowStopped();
+    } else if (S.StatusFault == 1) {
+        Console.ShowStatus("Device Did NOT Verify to Buffer....");
+    } else {
+        Console.ShowStatus("Device Verified to Buffer....");
+        Console.ShowResults(false);
+    }
+    Frame.UnlockControls();
+}
+
+void DeviceOperations::Verify_EpromClick() {
+    Frame.LockControls();
+    VerifyDevice();
+    Frame.UnlockControls();
+}
+
+void DeviceOperations::MoveCell() {
+    Cycle.ReadCell();
+    S.DataBuffer[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
+}
+
+void DeviceOperations::Move_EpromClick() {
+    Frame.LockControls();
+    Console.ShowStatus("Moving Device to Buffer....");
+    Cycle.ReadSetup();
+    RunPass(&DeviceOperations::MoveCell);
+    const bool stopped = Stopped;
+    if (!stopped)
+        Console.ShowStatus("Device Has Been Moved to Buffer....");
+    Frame.UpdateChecksum();
+    // UpdateChecksum clears the fault flag with its own frame: a stopped
+    // move is marked after it.
+    if (stopped)
+        ShowStopped();
+    Frame.UnlockControls();
+}
+
+// The device can be programmed over when every bit that reads 1 is also 1 in
+// the buffer byte (its low four bits for a 4-bit part).
+void DeviceOperations::CompareCell() {
+    Cycle.ReadCell();
+    uint8_t wanted = BufferByte();
+    if (IsFourBitClass(S.DeviceClass))
+        wanted &= 0x0F;
+    if ((S.ReadValue | wanted) == wanted)
+        return;
+    S.EndReached = 1;
+    S.StatusFault = 1;
+}
+
+void DeviceOperations::CompareClick() {
+    Frame.LockControls();
+    Console.ShowStatus("Comparing Device for Re-Progamablity....");
+    Cycle.ReadSetup();
+    RunPass(&DeviceOperations::CompareCell);
+    if (Stopped)
+        ShowStopped();
+    else if (S.StatusFault == 1)
+        Console.ShowStatus("Device CAN NOT be Reprogrammed....");
+    else
+        Console.ShowStatus("Device Can be Reprogrammed....");
+    Frame.UnlockControls();
+}
+
+// After a stop from outside (the port may already be released) neither the
+// idle state, the settling wait nor the verify pass is run: the caption says
+// the operation stopped, never that the device was programmed.
+void DeviceOperations::Program_EpromClick() {
+    Frame.LockControls();
+    Console.ShowStatus("Programming Device from Buffer....");
+    Cycle.ProgramSetup();
+    RunPass(&DeviceOperations::ProgramCell);
+    if (!Stopped && S.PortOpen) {
+        Cycle.SetIdleState();
+        S.DelayMs = SettleBeforeVerifyMs;
+        Timer.WaitDelay();
+        Stopped = S.EndReached >= StopEndCount;
+    }
+    if (Stopped || !S.PortOpen) {
+        Stopped = true;
+        ShowStopped();
+        Frame.UnlockControls();
+        return;
+    }
+    VerifyDevice();
+    if (Stopped)
+        return; // VerifyDevice has shown the stop and unlocked
+    if (S.StatusFault == 1) {
+        Console.ShowStatus("Device Did NOT Program....");
+    } else {
+        Console.ShowStatus("Device is Programmed....");
+        Console.ShowResults(false);
+    }
+}
+
+void DeviceOperations::ProgramCell() { Cycle.ProgramCell(); }
+
+} // namespace quennel

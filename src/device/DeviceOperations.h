@@ -1,0 +1,66 @@
+#pragma once
+// The five things the operator does with a device: blank check, verify
+// against the buffer, read into the buffer, the program-over compare, and
+// programming followed by a full verify. Each is one pass over the cells
+// 0..DeviceEnd, framed by LockControls and UnlockControls, and reports
+// through the status line, its fault flag and the result list.
+
+#include <string>
+
+#include "core/OperatorConsole.h"
+#include "core/SharedState.h"
+#include "device/CommandFrame.h"
+#include "device/DeviceCycle.h"
+#include "link/DelayTimer.h"
+
+namespace quennel {
+
+// The caption of a pass that was ended from outside (a close, Ctrl-C)
+// before its last cell: its verdict would rest on cells never looked at.
+inline constexpr const char* StoppedCaption = "Operation Stopped....";
+
+// The end count a stop from outside leaves in EndReached; a pass that ends
+// by itself leaves 1, the compare at most 2.
+inline constexpr int32_t StopEndCount = 5;
+
+// "001A  EXPECTED-00 FOUND-0F"
+std::string BlankFaultLine(int32_t address, uint8_t found);
+// "001A  EXPECTED-3F FOUND-0F"
+std::string VerifyFaultLine(int32_t address, uint8_t expected, uint8_t found);
+
+class DeviceOperations {
+public:
+    DeviceOperations(SharedState& state, DeviceCycle& cycle, CommandFrame& frame, DelayTimer& timer,
+                     OperatorConsole& console);
+
+    void Blank_ChkClick();
+    // The verify pass; its verdict is left in StatusFault (1: a mismatch).
+    void VerifyDevice();
+    void Verify_EpromClick();
+    void Move_EpromClick();
+    void CompareClick();
+    void Program_EpromClick();
+
+    // True when the last operation's pass was ended from outside.
+    bool WasStopped() const { return Stopped; }
+
+private:
+    // Runs cell over the device and notes whether the pass was cut short.
+    void RunPass(void (DeviceOperations::*cell)());
+    void BlankCell();
+    void VerifyCell();
+    void MoveCell();
+    void CompareCell();
+    void ProgramCell();
+    uint8_t BufferByte() const;
+    void ShowStopped();
+
+    SharedState& S;
+    DeviceCycle& Cycle;
+    CommandFrame& Frame;
+    DelayTimer& Timer;
+    OperatorConsole& Console;
+    bool Stopped = false;
+};
+
+} // namespace quennel

@@ -1,0 +1,39 @@
+#include "device/Quennel.h"
+
+namespace quennel {
+
+QuennelCore::QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrace* trace)
+    : Port(backEnd, trace), Latches(State, Port, console), Timer(State, console),
+      Detection(State, Latches, Port, Timer, console), Cycle(State, Latches, Timer, console),
+      Frame(State, Cycle, console), Operations(State, Cycle, Frame, Timer, console) {}
+
+void QuennelCore::SelectDevice(const CatalogueRow& row) {
+    State.DeviceRow = row.Row;
+    State.DeviceEnd = row.DeviceEnd;
+    State.DeviceClass = row.DeviceClass;
+}
+
+void QuennelCore::StopOperation() { State.EndReached = StopEndCount; }
+
+void QuennelCore::CloseDown() {
+    StopOperation();
+    State.DelayMs = 0;
+    Timer.ThreadedTimer1.SetEnabled(false);
+    if (State.ProgrammerModel > 0)
+        Latches.ClosePort();
+}
+
+void QuennelCore::ReleasePort() {
+    if (State.ProgrammerModel <= 0 || !State.PortOpen)
+        return;
+    // The idle state rewinds the pass counters; a stopped pass must not
+    // look unfinished to the code it returns to.
+    const int32_t endReached = State.EndReached;
+    const int32_t address = State.CurrentAddress;
+    Cycle.SetIdleState();
+    State.EndReached = endReached;
+    State.CurrentAddress = address;
+    Latches.ClosePort();
+}
+
+} // namespace quennel

@@ -1,0 +1,31 @@
+#pragma once
+// The few Linux system calls the parallel-port back-end makes, behind one
+// narrow seam so that tests can stand in for a kernel with ports attached.
+// Failures come back as a negative errno, never through the global errno.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quennel {
+
+class LinuxSystem {
+public:
+    virtual ~LinuxSystem() = default;
+
+    // A file descriptor, or -errno.
+    virtual int Open(const std::string& path, int flags) = 0;
+    virtual void Close(int descriptor) = 0;
+    // 0, or -errno.
+    virtual int Ioctl(int descriptor, unsigned long request, void* argument) = 0;
+
+    // The whole text of a small file (procfs entries), or nothing when it cannot be read.
+    virtual std::optional<std::string> ReadTextFile(const std::string& path) = 0;
+    // The names in a directory; empty when it cannot be listed.
+    virtual std::vector<std::string> ListDirectory(const std::string& path) = 0;
+};
+
+// The running kernel.
+LinuxSystem& HostSystem();
+
+} // namespace quennel

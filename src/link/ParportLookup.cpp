@@ -1,0 +1,81 @@
+#include "link/ParportLookup.h"
+
+#include <charconv>
+
+namespace quennel {
+
+namespace {
+
+constexpr std::string_view PortPrefix = "parport";
+
+// N for a directory named parportN; nothing for any other name (default, ...).
+std::optional<int> PortNumberOf(std::string_view name) {
+    if (!name.starts_with(PortPrefix) || name.size() == PortPrefix.size())
+        return std::nullopt;
+    std::string_view digits = name.substr(PortPrefix.size());
+    int number = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size() || number < 0)
+        return std::nullopt;
+    return number;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    constexpr std::string_view Blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(Blanks);
+    if (first == std::string_view::npos)
+        return {};
+    size_t last = text.find_last_not_of(Blanks);
+    return text.substr(first, last - first + 1);
+}
+
+} // namespace
+
+std::string KernelParport::Name() const { return std::string(PortPrefix) + std::to_string(Number); }
+std::string KernelParport::DevicePath() const { return "/dev/" + Name(); }
+std::string KernelParport::ProcDirectory() const { return std::string(ParportProcDirectory) + "/" + Name(); }
+
+std::optional<unsigned long> ParseBaseAddress(std::string_view text) {
+    size_t start = text.find_first_not_of(" \t");
+    if (start == std::string_view::npos)
+        return std::nullopt;
+    const char* first = text.data() + start;
+    const char* last = text.data() + text.size();
+    unsigned long base = 0;
+    auto [end, error] = std::from_chars(first, last, base);
+    if (error != std::errc() || end == first)
+        return std::nullopt;
+    // The number must end at a separator, not run into other text ("888x").
+    if (end != last && *end != '\t' && *end != ' ' && *end != '\n')
+        return std::nullopt;
+    return base;
+}
+
+std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base) {
+    std::optional<KernelParport> found;
+    for (const std::string& name : system.ListDirectory(ParportProcDirectory)) {
+        std::optional<int> number = PortNumberOf(name);
+        if (!number || (found && found->Number < *number))
+            continue;
+        KernelParport port{*number};
+        std::optional<std::string> entry = system.ReadTextFile(port.ProcDirectory() + "/base-addr");
+        if (!entry)
+            continue;
+        std::optional<unsigned long> reported = ParseBaseAddress(*entry);
+        if (reported && *reported == base)
+            found = port;
+    }
+    return found;
+}
+
+std::optional<std::string> ParportHolder(LinuxSystem& system, const KernelParport& port) {
+    std::optional<std::string> entry = system.ReadTextFile(port.ProcDirectory() + "/devices/active");
+    if (!entry)
+        return std::nullopt;
+    std::string_view holder = Trimmed(*entry);
+    if (holder.empty() || holder == "none")
+        return std::nullopt;
+    return std::string(holder);
+}
+
+} // namespace quennel

@@ -1,0 +1,37 @@
+#pragma once
+// Which of the kernel's parallel ports sits at an I/O address. The parport
+// driver lists every port it manages under /proc/sys/dev/parport/parportN;
+// the first number in that directory's base-addr entry is the port's base
+// address (decimal), and /dev/parportN is the same port's ppdev node.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/LinuxSystem.h"
+
+namespace quennel {
+
+inline constexpr const char* ParportProcDirectory = "/proc/sys/dev/parport";
+
+struct KernelParport {
+    int Number = 0; // N of parportN
+
+    std::string Name() const;          // parportN
+    std::string DevicePath() const;    // /dev/parportN
+    std::string ProcDirectory() const; // /proc/sys/dev/parport/parportN
+};
+
+// The first number of a base-addr entry ("888\t1912\n" gives 888).
+std::optional<unsigned long> ParseBaseAddress(std::string_view text);
+
+// The lowest-numbered port the kernel reports at base; nothing when none is.
+// Entries that cannot be read or make no sense are passed over.
+std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base);
+
+// The name of the driver now holding the port (lp0, ppdev1, ...), or nothing
+// when it is free or the kernel does not say.
+std::optional<std::string> ParportHolder(LinuxSystem& system, const KernelParport& port);
+
+} // namespace quennel

@@ -1,0 +1,174 @@
+#include "link/PpdevPort.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <iterator>
+#include <sys/ioctl.h>
+#include <system_error>
+
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+
+#include "link/NTPort.h"
+
+namespace quennel {
+
+namespace {
+
+constexpr uint16_t RegisterCount = 3;
+constexpr uint16_t EcrOffset = 0x402;
+constexpr uint8_t EmptyBus = 0xFF;
+// Control bit 5 turns the data lines round on a bidirectional port; this
+// program only ever drives them, so the bit never reaches the driver.
+constexpr uint8_t DirectionBit = 0x20;
+
+// Short enough for the port library's failure text.
+std::string Shortened(std::string reason) {
+    if (reason.size() > static_cast<size_t>(LastStateSize - 1))
+        reason.resize(LastStateSize - 1);
+    return reason;
+}
+
+std::string OpenFailure(const KernelParport& port, int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return port.Name() + ": permission denied";
+    case ENOENT: // no node: udev makes it only once ppdev is loaded
+    case ENXIO:  // node without a driver behind it
+    case ENODEV:
+        return port.Name() + ": ppdev not loaded";
+    case EBUSY:
+        return port.Name() + ": busy";
+    default:
+        return port.Name() + ": " + std::generic_category().message(error);
+    }
+}
+
+std::string ClaimFailure(const KernelParport& port, int error) {
+    // The driver refuses the registration when another holds the port exclusively.
+    if (error == ENXIO || error == EBUSY)
+        return port.Name() + ": busy";
+    return port.Name() + ": " + std::generic_category().message(error);
+}
+
+} // namespace
+
+PpdevPort::PpdevPort(LinuxSystem& system) : System(system) {}
+
+PpdevPort::~PpdevPort() {
+    for (auto& [base, descriptor] : Claimed)
+        Release(descriptor);
+}
+
+std::optional<PpdevPort::ClaimedRegister> PpdevPort::FindClaimed(uint16_t address) const {
+    auto next = Claimed.upper_bound(address);
+    if (next == Claimed.begin())
+        return std::nullopt;
+    auto port = std::prev(next);
+    uint16_t offset = static_cast<uint16_t>(address - port->first);
+    if (offset >= RegisterCount)
+        return std::nullopt;
+    return ClaimedRegister{port->second, offset};
+}
+
+// The kept ECR byte of the port whose ECR sits at address, if the kernel has that port.
+uint8_t* PpdevPort::FindEcr(uint16_t address) {
+    if (address < EcrOffset)
+        return nullptr;
+    uint16_t base = static_cast<uint16_t>(address - EcrOffset);
+    auto kept = Ecr.find(base);
+    if (kept != Ecr.end())
+        return &kept->second;
+    if (!FindParport(System, base))
+        return nullptr;
+    return &Ecr.emplace(base, EcrAtStart).first->second;
+}
+
+uint8_t PpdevPort::ReadByte(uint16_t address) {
+    if (std::optional<ClaimedRegister> reg = FindClaimed(address)) {
+        static constexpr unsigned long Requests[RegisterCount] = {PPRDATA, PPRSTATUS, PPRCONTROL};
+        // The status register comes as the port shows it, BUSY (bit 7) inverted.
+        unsigned char value = EmptyBus;
+        if (System.Ioctl(reg->Descriptor, Requests[reg->Offset], &value) != 0)
+            return EmptyBus;
+        return value;
+    }
+    if (uint8_t* ecr = FindEcr(address))
+        return *ecr;
+    return EmptyBus;
+}
+
+void PpdevPort::WriteByte(uint16_t address, uint8_t value) {
+    if (std::optional<ClaimedRegister> reg = FindClaimed(address)) {
+        unsigned char byte = value;
+        if (reg->Offset == 0)
+            System.Ioctl(reg->Descriptor, PPWDATA, &byte);
+        else if (reg->Offset == 2) {
+            byte = static_cast<unsigned char>(byte & ~DirectionBit);
+            System.Ioctl(reg->Descriptor, PPWCONTROL, &byte);
+        }
+        // The status register takes no writes.
+        return;
+    }
+    if (uint8_t* ecr = FindEcr(address))
+        *ecr = value;
+}
+
+bool PpdevPort::Claim(const KernelParport& port, int& descriptor, std::string& failure) {
+    // A claim waits for as long as another holds the port; ask the kernel first
+    // so that a held port is reported rather than hanging the program.
+    if (std::optional<std::string> holder = ParportHolder(System, port)) {
+        failure = port.Name() + " in use by " + *holder;
+        return false;
+    }
+    descriptor = System.Open(port.DevicePath(), O_RDWR);
+    if (descriptor < 0) {
+        failure = OpenFailure(port, -descriptor);
+        return false;
+    }
+    if (int error = System.Ioctl(descriptor, PPCLAIM, nullptr); error != 0) {
+        System.Close(descriptor);
+        failure = ClaimFailure(port, -error);
+        return false;
+    }
+    int forward = 0;
+    if (int error = System.Ioctl(descriptor, PPDATADIR, &forward); error != 0) {
+        Release(descriptor);
+        failure = port.Name() + ": " + std::generic_category().message(-error);
+        return false;
+    }
+    return true;
+}
+
+bool PpdevPort::OpenRange(uint16_t first, uint16_t, std::string& failure) {
+    if (Claimed.contains(first))
+        return true;
+    std::optional<KernelParport> port = FindParport(System, first);
+    if (!port)
+        return true; // an empty range: nothing to open, nothing to complain about
+    int descriptor = -1;
+    if (!Claim(*port, descriptor, failure)) {
+        failure = Shortened(failure);
+        return false;
+    }
+    Claimed.emplace(first, descriptor);
+    return true;
+}
+
+void PpdevPort::CloseRange(uint16_t first, uint16_t) {
+    auto port = Claimed.find(first);
+    if (port == Claimed.end())
+        return;
+    Release(port->second);
+    Claimed.erase(port);
+}
+
+void PpdevPort::Release(int descriptor) {
+    System.Ioctl(descriptor, PPRELEASE, nullptr);
+    System.Close(descriptor);
+}
+
+std::unique_ptr<PortBackEnd> MakeHardwareBackEnd() { return std::make_unique<PpdevPort>(HostSystem()); }
+
+} // namespace quennel

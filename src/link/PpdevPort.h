@@ -1,0 +1,62 @@
+#pragma once
+// Real printer ports through the kernel's user-space parallel-port driver
+// (ppdev). A port range is opened by claiming /dev/parportN, the port the
+// kernel reports at that base address; the claim is held until the range is
+// given back, so no other driver talks to the port in between. Addresses
+// where the kernel has no port behave as an empty bus: reads give 0xFF and
+// writes vanish.
+//
+// The ECR at base + 0x402 belongs to the kernel's driver and cannot be
+// reached through ppdev. In its place each port the kernel knows keeps one
+// remembered byte (0x00, standard mode, until written), so the save, clear
+// and restore of the ECR round-trip as on the register; the data lines are
+// set to drive when the port is claimed, which is what standard mode is for.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "link/LinuxSystem.h"
+#include "link/ParportLookup.h"
+#include "link/PortBackEnd.h"
+
+namespace quennel {
+
+inline constexpr uint8_t EcrAtStart = 0x00;
+
+class PpdevPort : public PortBackEnd {
+public:
+    explicit PpdevPort(LinuxSystem& system);
+    ~PpdevPort() override; // gives back every port still claimed
+    PpdevPort(const PpdevPort&) = delete;
+    PpdevPort& operator=(const PpdevPort&) = delete;
+
+    uint8_t ReadByte(uint16_t address) override;
+    void WriteByte(uint16_t address, uint8_t value) override;
+    // Harmless on a range already open; true without opening anything where
+    // the kernel has no port at first.
+    bool OpenRange(uint16_t first, uint16_t last, std::string& failure) override;
+    void CloseRange(uint16_t first, uint16_t last) override;
+
+private:
+    struct ClaimedRegister {
+        int Descriptor;
+        uint16_t Offset; // 0 data, 1 status, 2 control
+    };
+
+    std::optional<ClaimedRegister> FindClaimed(uint16_t address) const;
+    uint8_t* FindEcr(uint16_t address);
+    bool Claim(const KernelParport& port, int& descriptor, std::string& failure);
+    void Release(int descriptor);
+
+    LinuxSystem& System;
+    std::map<uint16_t, int> Claimed; // base address -> descriptor of its claimed /dev/parportN
+    std::map<uint16_t, uint8_t> Ecr; // base address -> the byte kept in the ECR's place
+};
+
+// The back-end for real hardware: ppdev on the running kernel.
+std::unique_ptr<PortBackEnd> MakeHardwareBackEnd();
+
+} // namespace quennel

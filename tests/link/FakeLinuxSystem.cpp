@@ -1,0 +1,116 @@
+#include "FakeLinuxSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/ioctl.h>
+
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+
+namespace quennel::test {
+
+namespace {
+
+std::string Hex(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
+}
+
+const char* IoctlName(unsigned long request) {
+    switch (request) {
+    case PPCLAIM: return "PPCLAIM";
+    case PPRELEASE: return "PPRELEASE";
+    case PPEXCL: return "PPEXCL";
+    case PPDATADIR: return "PPDATADIR";
+    case PPWDATA: return "PPWDATA";
+    case PPRDATA: return "PPRDATA";
+    case PPWCONTROL: return "PPWCONTROL";
+    case PPRCONTROL: return "PPRCONTROL";
+    case PPRSTATUS: return "PPRSTATUS";
+    default: return "other";
+    }
+}
+
+} // namespace
+
+int FakeLinuxSystem::Open(const std::string& path, int) {
+    Calls.push_back("open " + path);
+    if (auto error = OpenErrors.find(path); error != OpenErrors.end())
+        return -error->second;
+    if (!Files.contains(path))
+        return -ENOENT;
+    int descriptor = NextDescriptor++;
+    OpenDescriptors.insert(descriptor);
+    return descriptor;
+}
+
+void FakeLinuxSystem::Close(int descriptor) {
+    Calls.push_back("close");
+    OpenDescriptors.erase(descriptor);
+    ClaimedDescriptors.erase(descriptor);
+}
+
+int FakeLinuxSystem::Ioctl(int descriptor, unsigned long request, void* argument) {
+    std::string call = IoctlName(request);
+    auto* byte = static_cast<unsigned char*>(argument);
+    if (request == PPWDATA || request == PPWCONTROL)
+        call += " " + Hex(*byte);
+    if (request == PPDATADIR)
+        call += " " + std::to_string(*static_cast<int*>(argument));
+    Calls.push_back(call);
+
+    if (!OpenDescriptors.contains(descriptor))
+        return -EBADF;
+    if (auto error = IoctlErrors.find(request); error != IoctlErrors.end())
+        return -error->second;
+    if (request == PPCLAIM) {
+        ClaimedDescriptors.insert(descriptor);
+        return 0;
+    }
+    if (!ClaimedDescriptors.contains(descriptor))
+        return -EINVAL;
+    switch (request) {
+    case PPRELEASE: ClaimedDescriptors.erase(descriptor); break;
+    case PPWDATA: Data = *byte; break;
+    case PPRDATA: *byte = Data; break;
+    case PPWCONTROL: Control = *byte; break;
+    case PPRCONTROL: *byte = Control; break;
+    case PPRSTATUS:
+        if (Statuses.empty()) {
+            *byte = Status;
+        } else {
+            *byte = Statuses.front();
+            Statuses.pop_front();
+        }
+        break;
+    default: break;
+    }
+    return 0;
+}
+
+std::optional<std::string> FakeLinuxSystem::ReadTextFile(const std::string& path) {
+    auto file = Files.find(path);
+    if (file == Files.end())
+        return std::nullopt;
+    return file->second;
+}
+
+std::vector<std::string> FakeLinuxSystem::ListDirectory(const std::string& path) {
+    auto directory = Directories.find(path);
+    if (directory == Directories.end())
+        return {};
+    return directory->second;
+}
+
+void FakeLinuxSystem::AddPort(int number, uint16_t base) {
+    std::string name = "parport" + std::to_string(number);
+    std::string proc = "/proc/sys/dev/parport/" + name;
+    Directories["/proc/sys/dev/parport"].push_back(name);
+    // The kernel prints the base and the upper (ECP) base in decimal.
+    Files[proc + "/base-addr"] = std::to_string(base) + "\t" + std::to_string(base + 0x400) + "\n";
+    Files[proc + "/devices/active"] = "none\n";
+    Files["/dev/" + name] = "";
+}
+
+} // namespace quennel::test

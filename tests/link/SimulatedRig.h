@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeConsole.h"
+#include "support/FakeConsole.h"
 #include "core/SharedState.h"
 #include "link/BusTrace.h"
 #include "link/LatchProtocol.h"

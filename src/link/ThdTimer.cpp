@@ -86,7 +86,11 @@ uint64_t TTimerThread::WaitWhileSuspended() {
     return Run;
 }
 
-void TTimerThread::Synchronize(const std::function<void()>& call) { Console.RunOnMessageThread(call); }
+void TTimerThread::Synchronize(const std::function<void()>& call) {
+    InSynchronize.store(true);
+    Console.RunOnMessageThread(call);
+    InSynchronize.store(false);
+}
 
 void TTimerThread::DeliverTick(uint64_t run) {
     {
@@ -160,10 +164,11 @@ TThreadedTimer::~TThreadedTimer() {
     if (Thread->Suspended())
         Thread->Resume();
     // The worker may be blocked handing a tick to this very thread: pump so
-    // that it gets through (the tick is dropped) and can end.
+    // that it gets through (the tick is dropped) and can end. Only then, so
+    // that a destructor does not run other messages needlessly.
     const bool onMessageThread = std::this_thread::get_id() == MessageThread;
     while (!Thread->WaitFor(EndPollInterval))
-        if (onMessageThread)
+        if (onMessageThread && Thread->HandingOverTick())
             Console.ProcessMessages();
     Thread.reset();
 }

@@ -56,6 +56,8 @@ public:
     bool Terminated() const;
     // Waits at most limit for the worker to end; true once it has ended.
     bool WaitFor(std::chrono::milliseconds limit);
+    // True while the worker is blocked until the message thread takes its tick.
+    bool HandingOverTick() const { return InSynchronize.load(); }
 
     void SetPriority(TThreadPriority priority);
     TThreadPriority Priority() const;
@@ -75,6 +77,7 @@ private:
     bool Ended = false;
     uint64_t Run = 0; // counts the resumes; a tick is delivered only in the run it was timed in
     pid_t NativeId = 0;
+    std::atomic<bool> InSynchronize{false};
     std::thread Worker; // last: started once everything above exists
 };
 

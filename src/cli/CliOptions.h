@@ -1,0 +1,28 @@
+#pragma once
+// What the command line asked for, as parsed, and the exit statuses it ends with.
+
+#include <string>
+
+namespace quennel::cli {
+
+struct CliOptions {
+    std::string Command; // devices, detect, read, blank, verify, compare, program, checksum, convert
+    std::string File;    // FILE, or IN of convert
+    std::string Output;  // OUT of convert
+    std::string Device;  // a Device caption, any case
+    std::string Type;    // bin, intel, motorola, ascii; empty: by name or first record
+    std::string Port;    // 0x278, 0x378, 0x3BC or sim; empty: search the three real ports
+    std::string SimChip;
+    int SimModel = 2;
+    std::string Trace;
+    bool Quiet = false;
+};
+
+enum ExitStatus : int {
+    ExitOk = 0,
+    ExitDeviceFailed = 1, // not blank, did not verify or program, cannot be programmed over, no programmer
+    ExitBadUsage = 2,     // also a file that cannot be read or written
+    ExitInterrupted = 130,
+};
+
+} // namespace quennel::cli

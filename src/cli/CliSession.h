@@ -1,0 +1,16 @@
+#pragma once
+// One run of the command line: resolves the device, the files and the port
+// from the options, builds the core over the chosen back-end and runs the
+// command through it.
+
+#include <ostream>
+
+#include "cli/CliOptions.h"
+
+namespace quennel::cli {
+
+// Runs options.Command; returns the exit status. Output lines go to out,
+// complaints and the progress line to err.
+int RunCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal);
+
+} // namespace quennel::cli

@@ -1,0 +1,28 @@
+#pragma once
+// A back-end that lets through only one printer port (its three registers
+// and its ECR) and shows every other address as an empty bus, so that the
+// search for the programmer touches nothing but the port the operator named.
+
+#include <cstdint>
+
+#include "link/PortBackEnd.h"
+
+namespace quennel::cli {
+
+class OnePortBackEnd : public PortBackEnd {
+public:
+    OnePortBackEnd(PortBackEnd& inner, uint16_t base);
+
+    uint8_t ReadByte(uint16_t address) override;
+    void WriteByte(uint16_t address, uint8_t value) override;
+    bool OpenRange(uint16_t first, uint16_t last, std::string& failure) override;
+    void CloseRange(uint16_t first, uint16_t last) override;
+
+private:
+    bool Passes(uint16_t address) const;
+
+    PortBackEnd& Inner;
+    uint16_t Base;
+};
+
+} // namespace quennel::cli

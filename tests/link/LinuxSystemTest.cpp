@@ -1,0 +1,74 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+
+#include "link/LinuxSystem.h"
+#include "link/PpdevPort.h"
+
+namespace quennel::test {
+namespace {
+
+using ::testing::UnorderedElementsAre;
+
+class HostSystemTest : public ::testing::Test {
+protected:
+    HostSystemTest() {
+        Directory = std::filesystem::temp_directory_path() /
+                    ("quennel-host-" + std::to_string(::getpid()) + "-" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(Directory);
+    }
+    ~HostSystemTest() override { std::filesystem::remove_all(Directory); }
+
+    std::filesystem::path Directory;
+};
+
+TEST_F(HostSystemTest, ReadsWholeFilesAndListsDirectories) {
+    std::ofstream(Directory / "base-addr") << "888\t1912\n";
+    std::ofstream(Directory / "empty");
+    std::filesystem::create_directory(Directory / "parport0");
+
+    EXPECT_EQ(HostSystem().ReadTextFile((Directory / "base-addr").string()), "888\t1912\n");
+    EXPECT_EQ(HostSystem().ReadTextFile((Directory / "empty").string()), "");
+    EXPECT_FALSE(HostSystem().ReadTextFile((Directory / "missing").string()));
+    EXPECT_THAT(HostSystem().ListDirectory(Directory.string()),
+                UnorderedElementsAre("base-addr", "empty", "parport0"));
+    EXPECT_TRUE(HostSystem().ListDirectory((Directory / "missing").string()).empty());
+}
+
+TEST_F(HostSystemTest, FailuresComeBackAsNegativeErrno) {
+    EXPECT_EQ(HostSystem().Open((Directory / "missing").string(), O_RDWR), -ENOENT);
+
+    int descriptor = HostSystem().Open((Directory / ".").string(), O_RDONLY);
+    ASSERT_GE(descriptor, 0);
+    unsigned char status = 0;
+    EXPECT_LT(HostSystem().Ioctl(descriptor, PPRSTATUS, &status), 0) << "a directory is no parallel port";
+    HostSystem().Close(descriptor);
+    EXPECT_EQ(HostSystem().Ioctl(descriptor, PPRSTATUS, &status), -EBADF);
+}
+
+// Only meaningful where the kernel lists no port at the address, as on a
+// machine without a printer port: the range is then simply empty.
+TEST(HardwareBackEndTest, AnAddressWithoutAKernelPortIsAnEmptyRange) {
+    if (std::filesystem::exists("/proc/sys/dev/parport"))
+        GTEST_SKIP() << "this machine has parallel ports";
+    std::unique_ptr<PortBackEnd> backEnd = MakeHardwareBackEnd();
+    std::string failure;
+    EXPECT_TRUE(backEnd->OpenRange(0x378, 0x37A, failure));
+    EXPECT_EQ(failure, "");
+    EXPECT_EQ(backEnd->ReadByte(0x379), 0xFF);
+    EXPECT_EQ(backEnd->ReadByte(0x77A), 0xFF);
+    backEnd->CloseRange(0x378, 0x37A);
+}
+
+} // namespace
+} // namespace quennel::test

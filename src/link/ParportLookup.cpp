@@ -31,9 +31,15 @@ std::string_view Trimmed(std::string_view text) {
 
 } // namespace
 
-std::string KernelParport::Name() const { return std::string(PortPrefix) + std::to_string(Number); }
-std::string KernelParport::DevicePath() const { return "/dev/" + Name(); }
-std::string KernelParport::ProcDirectory() const { return std::string(ParportProcDirectory) + "/" + Name(); }
+std::string KernelParport::Name() const {
+    return std::string(PortPrefix) + std::to_string(Number);
+}
+std::string KernelParport::DevicePath() const {
+    return "/dev/" + Name();
+}
+std::string KernelParport::ProcDirectory() const {
+    return std::string(ParportProcDirectory) + "/" + Name();
+}
 
 std::optional<unsigned long> ParseBaseAddress(std::string_view text) {
     size_t start = text.find_first_not_of(" \t");

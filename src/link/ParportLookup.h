@@ -4,12 +4,12 @@
 // the first number in that directory's base-addr entry is the port's base
 // address (decimal), and /dev/parportN is the same port's ppdev node.
 
+#include "link/LinuxSystem.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "link/LinuxSystem.h"
 
 namespace quennel {
 

@@ -1,15 +1,14 @@
 #include "link/PpdevPort.h"
 
+#include "link/NTPort.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <iterator>
-#include <sys/ioctl.h>
-#include <system_error>
-
 #include <linux/parport.h>
 #include <linux/ppdev.h>
-
-#include "link/NTPort.h"
+#include <sys/ioctl.h>
+#include <system_error>
 
 namespace quennel {
 
@@ -169,6 +168,8 @@ void PpdevPort::Release(int descriptor) {
     System.Close(descriptor);
 }
 
-std::unique_ptr<PortBackEnd> MakeHardwareBackEnd() { return std::make_unique<PpdevPort>(HostSystem()); }
+std::unique_ptr<PortBackEnd> MakeHardwareBackEnd() {
+    return std::make_unique<PpdevPort>(HostSystem());
+}
 
 } // namespace quennel

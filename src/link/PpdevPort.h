@@ -12,15 +12,15 @@
 // and restore of the ECR round-trip as on the register; the data lines are
 // set to drive when the port is claimed, which is what standard mode is for.
 
+#include "link/LinuxSystem.h"
+#include "link/ParportLookup.h"
+#include "link/PortBackEnd.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
-
-#include "link/LinuxSystem.h"
-#include "link/ParportLookup.h"
-#include "link/PortBackEnd.h"
 
 namespace quennel {
 

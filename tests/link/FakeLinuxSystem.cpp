@@ -2,10 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <sys/ioctl.h>
-
 #include <linux/parport.h>
 #include <linux/ppdev.h>
+#include <sys/ioctl.h>
 
 namespace quennel::test {
 
@@ -19,16 +18,26 @@ std::string Hex(unsigned value) {
 
 const char* IoctlName(unsigned long request) {
     switch (request) {
-    case PPCLAIM: return "PPCLAIM";
-    case PPRELEASE: return "PPRELEASE";
-    case PPEXCL: return "PPEXCL";
-    case PPDATADIR: return "PPDATADIR";
-    case PPWDATA: return "PPWDATA";
-    case PPRDATA: return "PPRDATA";
-    case PPWCONTROL: return "PPWCONTROL";
-    case PPRCONTROL: return "PPRCONTROL";
-    case PPRSTATUS: return "PPRSTATUS";
-    default: return "other";
+    case PPCLAIM:
+        return "PPCLAIM";
+    case PPRELEASE:
+        return "PPRELEASE";
+    case PPEXCL:
+        return "PPEXCL";
+    case PPDATADIR:
+        return "PPDATADIR";
+    case PPWDATA:
+        return "PPWDATA";
+    case PPRDATA:
+        return "PPRDATA";
+    case PPWCONTROL:
+        return "PPWCONTROL";
+    case PPRCONTROL:
+        return "PPRCONTROL";
+    case PPRSTATUS:
+        return "PPRSTATUS";
+    default:
+        return "other";
     }
 }
 
@@ -71,11 +80,21 @@ int FakeLinuxSystem::Ioctl(int descriptor, unsigned long request, void* argument
     if (!ClaimedDescriptors.contains(descriptor))
         return -EINVAL;
     switch (request) {
-    case PPRELEASE: ClaimedDescriptors.erase(descriptor); break;
-    case PPWDATA: Data = *byte; break;
-    case PPRDATA: *byte = Data; break;
-    case PPWCONTROL: Control = *byte; break;
-    case PPRCONTROL: *byte = Control; break;
+    case PPRELEASE:
+        ClaimedDescriptors.erase(descriptor);
+        break;
+    case PPWDATA:
+        Data = *byte;
+        break;
+    case PPRDATA:
+        *byte = Data;
+        break;
+    case PPWCONTROL:
+        Control = *byte;
+        break;
+    case PPRCONTROL:
+        *byte = Control;
+        break;
     case PPRSTATUS:
         if (Statuses.empty()) {
             *byte = Status;
@@ -84,7 +103,8 @@ int FakeLinuxSystem::Ioctl(int descriptor, unsigned long request, void* argument
             Statuses.pop_front();
         }
         break;
-    default: break;
+    default:
+        break;
     }
     return 0;
 }

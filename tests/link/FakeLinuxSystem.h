@@ -3,14 +3,14 @@
 // nodes and the ppdev ioctls, with every call written to a log. Register
 // ioctls are refused before the claim, as the driver does.
 
+#include "link/LinuxSystem.h"
+
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
-
-#include "link/LinuxSystem.h"
 
 namespace quennel::test {
 

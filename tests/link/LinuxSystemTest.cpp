@@ -1,18 +1,17 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "link/LinuxSystem.h"
+
+#include "link/PpdevPort.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <linux/parport.h>
 #include <linux/ppdev.h>
-
-#include "link/LinuxSystem.h"
-#include "link/PpdevPort.h"
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace quennel::test {
 namespace {

@@ -1,7 +1,8 @@
-#include <gtest/gtest.h>
+#include "link/ParportLookup.h"
 
 #include "FakeLinuxSystem.h"
-#include "link/ParportLookup.h"
+
+#include <gtest/gtest.h>
 
 namespace quennel::test {
 namespace {

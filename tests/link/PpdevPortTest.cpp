@@ -1,18 +1,17 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <sys/ioctl.h>
-
-#include <linux/parport.h>
-#include <linux/ppdev.h>
+#include "link/PpdevPort.h"
 
 #include "FakeLinuxSystem.h"
 #include "core/SharedState.h"
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"
-#include "link/PpdevPort.h"
 #include "support/FakeConsole.h"
+
+#include <cerrno>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
 
 namespace quennel::test {
 namespace {

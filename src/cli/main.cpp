@@ -13,9 +13,26 @@ namespace {
 
 using quennel::cli::CliOptions;
 
+// The options may stand before the command or after it, between its files.
+void AddSharedOptions(CLI::App& app, CliOptions& options) {
+    app.add_option("-d,--device", options.Device, "device by its caption, e.g. 82S129 (see 'devices')");
+    app.add_option("-t,--type", options.Type,
+                   "file format: bin, intel, motorola or ascii (default: .bin is binary, otherwise by the first "
+                   "record; for read and convert, by the name of the file written)");
+    app.add_option("--port", options.Port,
+                   "0x278, 0x378, 0x3BC, or sim for the simulated programmer on 0x378 (default: search the three)");
+    app.add_option("--sim-chip", options.SimChip,
+                   "1024-byte image of the simulated chip, created blank when missing, saved at the end");
+    app.add_option("--sim-model", options.SimModel, "model of the simulated programmer: 1 or 2")
+        ->check(CLI::IsMember({1, 2}));
+    app.add_option("--trace", options.Trace, "write the bus trace to this file");
+    app.add_flag("-q,--quiet", options.Quiet, "no progress line");
+}
+
 void AddCommand(CLI::App& app, CliOptions& options, const std::string& name, const std::string& description,
                 const std::vector<std::string>& files = {}) {
     CLI::App* command = app.add_subcommand(name, description);
+    AddSharedOptions(*command, options);
     command->callback([&options, name] { options.Command = name; });
     if (!files.empty())
         command->add_option(files[0], options.File, files[0] == "IN" ? "file to convert" : "buffer file")->required();
@@ -30,19 +47,7 @@ int main(int argc, char** argv) {
     CLI::App app{"Reads, checks and programs bipolar fuse PROMs through the programmer on a printer port.",
                  "quennel-cli"};
     app.set_version_flag("--version", std::string("quennel-cli ") + QUENNEL_VERSION);
-    app.add_option("-d,--device", options.Device, "device by its caption, e.g. 82S129 (see 'devices')");
-    app.add_option("-t,--type", options.Type,
-                   "file format: bin, intel, motorola or ascii (default: .bin is binary, otherwise by the first "
-                   "record; for read and convert, by the name of the file written)");
-    app.add_option("--port", options.Port,
-                   "0x278, 0x378, 0x3BC, or sim for the simulated programmer on 0x378 (default: search the three)");
-    app.add_option("--sim-chip", options.SimChip,
-                   "1024-byte image of the simulated chip, created blank when missing, saved at the end");
-    app.add_option("--sim-model", options.SimModel, "model of the simulated programmer: 1 or 2")
-        ->check(CLI::IsMember({1, 2}));
-    app.add_option("--trace", options.Trace, "write the bus trace to this file");
-    app.add_flag("-q,--quiet", options.Quiet, "no progress line");
-
+    AddSharedOptions(app, options);
     AddCommand(app, options, "devices", "list the devices: caption, organisation, class, seating");
     AddCommand(app, options, "detect", "search the printer ports for the programmer");
     AddCommand(app, options, "read", "read the device and write it to FILE", {"FILE"});
@@ -53,7 +58,6 @@ int main(int argc, char** argv) {
     AddCommand(app, options, "checksum", "show the checksum, CRC32 and SHA-1 of FILE", {"FILE"});
     AddCommand(app, options, "convert", "convert IN to OUT (format of OUT from -t or its name)", {"IN", "OUT"});
     app.require_subcommand(1);
-    app.fallthrough();
     app.footer("Exit status: 0 success, 1 the device failed or no programmer was found, 2 bad usage or a file "
                "that cannot be read or written, 130 interrupted.");
 

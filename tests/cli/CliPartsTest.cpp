@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "CliRunner.h"
+#include "buffer/FileType.h"
+#include "cli/FileTypeChoice.h"
+#include "cli/ImageDigest.h"
+#include "cli/OnePortBackEnd.h"
+#include "cli/ProgressLine.h"
+#include "link/SimulatedBus.h"
+
+namespace quennel::cli {
+namespace {
+
+using namespace std::chrono_literals;
+using test::CliRunner;
+using test::WriteFile;
+
+TEST(FileTypeChoice, NamesAndExtensions) {
+    EXPECT_EQ(FileTypeFromName("Intel"), IntelHexFileType);
+    EXPECT_EQ(FileTypeFromName("MOTOROLA"), MotorolaHexFileType);
+    EXPECT_EQ(FileTypeFromName("hex"), std::nullopt);
+    EXPECT_EQ(FileTypeFromExtension("a/b/image.BIN"), BinaryFileType);
+    EXPECT_EQ(FileTypeFromExtension("image.hex"), IntelHexFileType);
+    EXPECT_EQ(FileTypeFromExtension("image.s19"), MotorolaHexFileType);
+    EXPECT_EQ(FileTypeFromExtension("image.txt"), AsciiHexFileType);
+    EXPECT_EQ(FileTypeFromExtension("image"), std::nullopt);
+    EXPECT_EQ(FileTypeFromExtension("image.rom"), std::nullopt);
+}
+
+TEST(FileTypeChoice, RecognisesTheFirstRecord) {
+    CliRunner scratch;
+    auto recognise = [&](const std::string& name, const std::string& contents) {
+        WriteFile(scratch.PathOf(name), contents);
+        std::string error;
+        std::optional<int32_t> type = RecogniseFileType(scratch.PathOf(name), error);
+        EXPECT_EQ(type.has_value(), error.empty()) << name;
+        return type;
+    };
+    EXPECT_EQ(recognise("a.hex", "\r\n:020000020000FC\r\n"), IntelHexFileType);
+    EXPECT_EQ(recognise("a.s19", "S214000000000102030405060708090A0B0C0D0E0F73\r\n"), MotorolaHexFileType);
+    EXPECT_EQ(recognise("a.dat", "00FF3a\r\n"), AsciiHexFileType);
+    // .bin is taken at its word, whatever it holds.
+    EXPECT_EQ(recognise("a.bin", ":00000001FF\r\n"), BinaryFileType);
+    // Neither a record mark nor hex digits, nor an odd count of digits.
+    EXPECT_EQ(recognise("b.hex", "\x01\x02\xFF"), std::nullopt);
+    EXPECT_EQ(recognise("c.txt", "0FF\r\n"), std::nullopt);
+    EXPECT_EQ(recognise("d.hex", "s214000000\r\n"), std::nullopt);
+    EXPECT_EQ(recognise("e.hex", ""), std::nullopt);
+
+    std::string error;
+    EXPECT_EQ(RecogniseFileType(scratch.PathOf("missing.bin"), error), std::nullopt);
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+}
+
+TEST(ImageDigest, MatchesTheStandardCheckValues) {
+    const std::string text = "123456789";
+    std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    EXPECT_EQ(Crc32Text(bytes), "cbf43926");
+    EXPECT_EQ(Sha1Text(bytes), "f7c3bc1d808e04732adf679965ccc34ca7ae3441");
+    EXPECT_EQ(Crc32Text({}), "00000000");
+    EXPECT_EQ(Sha1Text({}), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+}
+
+TEST(ProgressLine, ShowsAddressShareAndTimeLeft) {
+    EXPECT_EQ(ProgressLine(0x7F, 0xFF, 2000ms), "[###############---------------]  007F   50%  0:02 left");
+    EXPECT_EQ(ProgressLine(0x3FF, 0x3FF, 5000ms), "[##############################]  03FF  100%  0:00 left");
+    // Nothing to estimate from yet.
+    EXPECT_EQ(ProgressLine(0, 0x1F, 0ms), "[------------------------------]  0000    3%");
+    // 90 s for a quarter: about 4:30 to go.
+    EXPECT_EQ(ProgressLine(0xFF, 0x3FF, 90000ms), "[#######-----------------------]  00FF   25%  4:30 left");
+}
+
+TEST(OnePortBackEnd, LetsThroughOnlyTheNamedPort) {
+    SimulatedProgrammer programmer278;
+    SimulatedProgrammer programmer378;
+    SimulatedBus bus;
+    bus.Attach(0x278, programmer278);
+    bus.Attach(0x378, programmer378);
+    OnePortBackEnd filter(bus, 0x378);
+    std::string failure;
+    EXPECT_TRUE(filter.OpenRange(0x278, 0x27A, failure));
+    EXPECT_FALSE(bus.IsOpen(0x278));
+    EXPECT_TRUE(filter.OpenRange(0x378, 0x37A, failure));
+    EXPECT_TRUE(bus.IsOpen(0x378));
+
+    filter.WriteByte(0x278, 0x5A);
+    filter.WriteByte(0x378, 0xA5);
+    EXPECT_EQ(programmer278.DataLines(), 0x00);
+    EXPECT_EQ(programmer378.DataLines(), 0xA5);
+    EXPECT_EQ(filter.ReadByte(0x278), 0xFF);
+    EXPECT_EQ(filter.ReadByte(0x378), 0xA5);
+    filter.WriteByte(0x378 + 0x402, 0x20); // the ECR passes too
+    EXPECT_EQ(programmer378.ReadRegister(0x402), 0x20);
+    filter.CloseRange(0x378, 0x37A);
+    EXPECT_FALSE(bus.IsOpen(0x378));
+    EXPECT_TRUE(bus.Violations().empty());
+}
+
+} // namespace
+} // namespace quennel::cli

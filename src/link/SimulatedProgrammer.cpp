@@ -120,11 +120,11 @@ uint8_t SimulatedProgrammer::ReadRegister(uint16_t offset) {
     }
 }
 
-// Both models latch on the rising clock, but only when the select code was
-// already settled on the previous write: a select that changes together with
-// the clock glitches the decoder and latches nothing. The current model also
-// latches on the falling clock into whatever the select code names after the
-// fall; that is what its model-check burst reveals.
+// Both models latch on the rising clock into the latch that the select code
+// names at that moment; a latch is edge-triggered and ignores the data lines
+// at any other time. The current model also latches on the falling clock into
+// whatever the select code names after the fall; that is what its
+// model-check burst reveals.
 void SimulatedProgrammer::ClockControl(uint8_t value) {
     uint8_t previous = Control;
     Control = value;
@@ -132,7 +132,7 @@ void SimulatedProgrammer::ClockControl(uint8_t value) {
         return;
     bool wasHigh = previous & ClockLine;
     bool isHigh = value & ClockLine;
-    if (!wasHigh && isHigh && (previous & SelectLines) == (value & SelectLines))
+    if (!wasHigh && isHigh)
         Capture(value & SelectLines);
     if (wasHigh && !isHigh && Model >= 2)
         Capture(value & SelectLines);

@@ -15,17 +15,26 @@ constexpr int32_t Latch01PulseBit = 0x04;
 constexpr uint8_t Latch02Pulse = 0x12;
 constexpr uint8_t Latch02AfterPulse = 0x1A;
 
-bool IsFourBitClass(int32_t deviceClass) { return deviceClass == 3 || deviceClass == 4; }
+bool IsFourBitClass(int32_t deviceClass) {
+    return deviceClass == 3 || deviceClass == 4;
+}
 } // namespace
 
-int32_t LastPassAddress(int32_t deviceEnd) { return std::clamp(deviceEnd, 0, BufferSize - 1); }
+int32_t LastPassAddress(int32_t deviceEnd) {
+    return std::clamp(deviceEnd, 0, BufferSize - 1);
+}
 
-DeviceCycle::DeviceCycle(SharedState& state, LatchProtocol& latches, DelayTimer& timer, OperatorConsole& console)
+DeviceCycle::DeviceCycle(SharedState& state, LatchProtocol& latches, DelayTimer& timer,
+                         OperatorConsole& console)
     : S(state), Latches(latches), Timer(timer), Console(console) {}
 
-uint8_t DeviceCycle::AddressBit8() const { return (S.CurrentAddress & 0x100) != 0 ? 0x01 : 0x00; }
+uint8_t DeviceCycle::AddressBit8() const {
+    return (S.CurrentAddress & 0x100) != 0 ? 0x01 : 0x00;
+}
 
-uint8_t DeviceCycle::AddressBit9() const { return (S.CurrentAddress & 0x200) != 0 ? Latch01AddressBit9 : 0x00; }
+uint8_t DeviceCycle::AddressBit9() const {
+    return (S.CurrentAddress & 0x200) != 0 ? Latch01AddressBit9 : 0x00;
+}
 
 // Every latch 01 write of a presented cell carries that cell's address bit 9.
 void DeviceCycle::Put01(int32_t value) {
@@ -142,8 +151,12 @@ void DeviceCycle::ProgramPulse() {
     }
 }
 
-void DeviceCycle::PulseSignetics() { Pulse(0x66, 0x62); }
-void DeviceCycle::PulseNational() { Pulse(0x36, 0x22); }
+void DeviceCycle::PulseSignetics() {
+    Pulse(0x66, 0x62);
+}
+void DeviceCycle::PulseNational() {
+    Pulse(0x36, 0x22);
+}
 
 // The pulse lasts the 10 ms wait plus the message pumps around it, never less.
 // Should the port be released meanwhile, the latch routines drop the rest.

@@ -3,13 +3,13 @@
 // presentation of a cell address, the cell read, the bit-by-bit programming
 // of a cell with timed pulses, and the address counter of a pass.
 
-#include <cstdint>
-#include <functional>
-
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
 #include "link/DelayTimer.h"
 #include "link/LatchProtocol.h"
+
+#include <cstdint>
+#include <functional>
 
 namespace quennel {
 

@@ -1,12 +1,11 @@
 // Whole passes on the simulated programmer: programming with real 10 ms
 // pulses, reading back, and a close in the middle of a pulse.
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "DeviceCycleRig.h"
 
 #include <array>
-
-#include "DeviceCycleRig.h"
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 namespace quennel::test {
 namespace {

@@ -3,11 +3,6 @@
 // a reader that turns the bus trace back into latch writes ("0B=63"), park
 // steps ("park") and nibble reads ("read"), each with its time.
 
-#include <cstdio>
-#include <string>
-#include <vector>
-
-#include "support/FakeConsole.h"
 #include "device/DeviceCycle.h"
 #include "link/BusTrace.h"
 #include "link/DelayTimer.h"
@@ -15,6 +10,11 @@
 #include "link/NTPort.h"
 #include "link/SimulatedBus.h"
 #include "link/SimulatedProgrammer.h"
+#include "support/FakeConsole.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace quennel::test {
 
@@ -62,9 +62,9 @@ inline std::vector<BusStep> DecodeSteps(const std::vector<BusEvent>& events, siz
             i += 2;
             continue;
         }
-        if (isWrite(i, control, 0) && isWrite(i + 1, control, 0) && isWrite(i + 2, control, 0) && isRead(i + 3) &&
-            isWrite(i + 4, control, 4) && isWrite(i + 5, control, 4) && isWrite(i + 6, control, 4) &&
-            isRead(i + 7) && isWrite(i + 8, control, 0)) {
+        if (isWrite(i, control, 0) && isWrite(i + 1, control, 0) && isWrite(i + 2, control, 0) &&
+            isRead(i + 3) && isWrite(i + 4, control, 4) && isWrite(i + 5, control, 4) &&
+            isWrite(i + 6, control, 4) && isRead(i + 7) && isWrite(i + 8, control, 0)) {
             steps.push_back({"read", e.Microseconds});
             i += 9;
             continue;

@@ -9,9 +9,13 @@ constexpr uint16_t EcrOffset = 0x402; // reached with Inp/Outp, outside the open
 constexpr uint8_t EmptyBus = 0xFF;
 } // namespace
 
-void SimulatedBus::Attach(uint16_t base, SimulatedProgrammer& programmer) { Ports[base] = &programmer; }
+void SimulatedBus::Attach(uint16_t base, SimulatedProgrammer& programmer) {
+    Ports[base] = &programmer;
+}
 
-void SimulatedBus::Detach(uint16_t base) { Ports.erase(base); }
+void SimulatedBus::Detach(uint16_t base) {
+    Ports.erase(base);
+}
 
 SimulatedProgrammer* SimulatedBus::Owner(uint16_t address, uint16_t& offset) {
     for (auto& [base, programmer] : Ports) {

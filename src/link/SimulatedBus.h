@@ -7,15 +7,15 @@
 // recorded as a violation and does not reach the programmer. The ECR at
 // base + 0x402 lies outside the range and is always reachable.
 
+#include "link/PortBackEnd.h"
+#include "link/SimulatedProgrammer.h"
+#include "link/SimulatedViolation.h"
+
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
-
-#include "link/PortBackEnd.h"
-#include "link/SimulatedProgrammer.h"
-#include "link/SimulatedViolation.h"
 
 namespace quennel {
 

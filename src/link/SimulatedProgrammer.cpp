@@ -17,23 +17,23 @@ constexpr uint8_t SelectLines = 0x0B;
 constexpr uint8_t BusyInverted = 0x80;
 
 // The six latches by their select codes.
-constexpr uint8_t BitLatch = 0x0A;     // bit to program; the echo byte in detection
-constexpr uint8_t LowAddress = 0x09;   // A0-A7
-constexpr uint8_t HighAddress = 0x0B;  // A8 in bit 0, mode bits above
+constexpr uint8_t BitLatch = 0x0A;    // bit to program; the echo byte in detection
+constexpr uint8_t LowAddress = 0x09;  // A0-A7
+constexpr uint8_t HighAddress = 0x0B; // A8 in bit 0, mode bits above
 constexpr uint8_t SpareLatch = 0x03;
 constexpr uint8_t ModeLatch = 0x02;
-constexpr uint8_t SupplyLatch = 0x01;  // output enable, programming pulse, A9 in bit 3
+constexpr uint8_t SupplyLatch = 0x01; // output enable, programming pulse, A9 in bit 3
 
 constexpr bool IsLatch(uint8_t select) {
     return select == BitLatch || select == LowAddress || select == HighAddress || select == SpareLatch ||
            select == ModeLatch || select == SupplyLatch;
 }
 
-constexpr uint8_t A8Line = 0x01;       // in the high address latch
-constexpr uint8_t A9Line = 0x08;       // in the supply latch
+constexpr uint8_t A8Line = 0x01; // in the high address latch
+constexpr uint8_t A9Line = 0x08; // in the supply latch
 
 // Mode latch values the board decodes.
-constexpr uint8_t EchoMode = 0xB7;     // present the bit latch on the status lines
+constexpr uint8_t EchoMode = 0xB7; // present the bit latch on the status lines
 constexpr uint8_t ReadMode = 0x3B;
 constexpr uint8_t ProgramMode = 0x1A;
 constexpr uint8_t PulseMode = 0x12;
@@ -42,13 +42,17 @@ constexpr uint8_t PulseMode = 0x12;
 // off; the pulse is on while bit 7 is set and bit 2 clear.
 constexpr uint8_t SupplyOn = 0x80;
 constexpr uint8_t SupplyHold = 0x04;
-constexpr uint8_t ReadSupply = 0xE5;   // outputs enabled, no pulse
+constexpr uint8_t ReadSupply = 0xE5; // outputs enabled, no pulse
 
 // The high address latch without A8: read, programming set-up and the
 // pulse's own values, for the Signetics and the National adapter wiring.
 constexpr uint8_t ReadSelect = 0x62;
-constexpr bool IsProgramSelect(uint8_t value) { return value == 0x62 || value == 0x22; }
-constexpr bool IsPulseSelect(uint8_t value) { return value == 0x66 || value == 0x36; }
+constexpr bool IsProgramSelect(uint8_t value) {
+    return value == 0x62 || value == 0x22;
+}
+constexpr bool IsPulseSelect(uint8_t value) {
+    return value == 0x66 || value == 0x36;
+}
 
 // The status lines of an unpowered board float high; BUSY reads inverted.
 constexpr uint8_t UnpoweredStatus = 0x7F;
@@ -68,7 +72,9 @@ std::string CellText(const ProgrammingPulse& pulse) {
 
 SimulatedProgrammer::SimulatedProgrammer(uint32_t noiseSeed) : NoiseSource(noiseSeed == 0 ? 1 : noiseSeed) {}
 
-uint8_t SimulatedProgrammer::Latch(uint8_t select) const { return IsLatch(select) ? Latches[select] : 0; }
+uint8_t SimulatedProgrammer::Latch(uint8_t select) const {
+    return IsLatch(select) ? Latches[select] : 0;
+}
 
 uint16_t SimulatedProgrammer::PresentedCell() const {
     uint16_t cell = Latches[LowAddress];
@@ -166,8 +172,8 @@ void SimulatedProgrammer::StartPulse() {
     Current = {};
     Current.Cell = PresentedCell();
     Current.Bit = Latches[BitLatch] & 0x07;
-    Current.InProgrammingMode = ProgrammingMode && Latches[ModeLatch] == PulseMode &&
-                                IsPulseSelect(Latches[HighAddress] & ~A8Line);
+    Current.InProgrammingMode =
+        ProgrammingMode && Latches[ModeLatch] == PulseMode && IsPulseSelect(Latches[HighAddress] & ~A8Line);
     if (!Current.InProgrammingMode)
         ViolationLog.push_back({SimulatedViolation::Kind::PulseOutsideProgramming,
                                 "pulse outside programming mode on " + CellText(Current)});
@@ -226,7 +232,9 @@ uint8_t SimulatedProgrammer::StatusLines() {
     return static_cast<uint8_t>(((nibble << 4) ^ BusyInverted) | unused);
 }
 
-uint8_t SimulatedProgrammer::Noise() { return static_cast<uint8_t>(NoiseSource() >> 7); }
+uint8_t SimulatedProgrammer::Noise() {
+    return static_cast<uint8_t>(NoiseSource() >> 7);
+}
 
 bool SimulatedProgrammer::LoadChip(const std::string& path, std::string* error) {
     auto fail = [&](const std::string& reason) {

@@ -7,13 +7,13 @@
 // mode). Settings and the chip may be changed at any time, also in the middle
 // of an operation, from the thread that drives the bus.
 
+#include "link/SimulatedViolation.h"
+
 #include <array>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "link/SimulatedViolation.h"
 
 namespace quennel {
 
@@ -22,11 +22,11 @@ inline constexpr double MinimumPulseMs = 10.0;
 
 // One programming pulse as the part saw it.
 struct ProgrammingPulse {
-    double WidthMs = 0;            // from the write that switched it on to the one that switched it off
-    uint16_t Cell = 0;             // address presented when it started
-    uint8_t Bit = 0;               // bit number taken from latch 0A when it started
+    double WidthMs = 0; // from the write that switched it on to the one that switched it off
+    uint16_t Cell = 0;  // address presented when it started
+    uint8_t Bit = 0;    // bit number taken from latch 0A when it started
     bool InProgrammingMode = false;
-    bool Blew = false;             // the fuse went from 0 to 1 with this pulse
+    bool Blew = false; // the fuse went from 0 to 1 with this pulse
 };
 
 class SimulatedProgrammer {
@@ -35,12 +35,12 @@ public:
     explicit SimulatedProgrammer(uint32_t noiseSeed = 1);
 
     // Settings.
-    int Model = 2;          // 1 the older model, 2 the current one
-    bool Powered = true;    // false: the status lines stay constant and the latches hold nothing
-    bool FusesBlow = true;  // false: a part whose fuses will not blow
-    int Width = 8;          // 8, or 4: the upper four data outputs float
-    bool HasEcr = true;     // false: the port has no ECP extended control register (reads 0xFF)
-    uint8_t Ecr = 0x35;     // the extended control register, when there is one
+    int Model = 2;         // 1 the older model, 2 the current one
+    bool Powered = true;   // false: the status lines stay constant and the latches hold nothing
+    bool FusesBlow = true; // false: a part whose fuses will not blow
+    int Width = 8;         // 8, or 4: the upper four data outputs float
+    bool HasEcr = true;    // false: the port has no ECP extended control register (reads 0xFF)
+    uint8_t Ecr = 0x35;    // the extended control register, when there is one
 
     // The PROM: blank is 0x00, a blown fuse is 1. Tests may blow cells in advance.
     std::array<uint8_t, SimulatedChipSize> Fuses{};

@@ -1,11 +1,10 @@
 // The bus trace's line format and its copy on disk.
-#include <gtest/gtest.h>
+#include "link/BusTrace.h"
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <regex>
-
-#include "link/BusTrace.h"
 
 using namespace quennel;
 
@@ -30,8 +29,9 @@ TEST(BusTrace, LinesCarryMicrosecondsKindAddressAndValueInUpperCaseHex) {
 }
 
 TEST(BusTrace, FileCopyHoldsEarlierAndLaterLines) {
-    auto path = std::filesystem::temp_directory_path() /
-                ("quennel-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".txt");
+    auto path =
+        std::filesystem::temp_directory_path() /
+        ("quennel-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".txt");
     {
         BusTrace trace;
         trace.Write(0x37A, 0x0C);

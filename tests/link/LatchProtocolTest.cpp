@@ -1,10 +1,9 @@
 // The latch protocol at bus level: every routine's register writes and reads,
 // in order, as the trace records them, and what the programmer makes of them.
-#include <gtest/gtest.h>
+#include "SimulatedRig.h"
 
 #include <deque>
-
-#include "SimulatedRig.h"
+#include <gtest/gtest.h>
 
 using namespace quennel;
 using namespace quennel::test;
@@ -55,9 +54,15 @@ Lines Concat(std::initializer_list<Lines> parts) {
     return all;
 }
 
-const Lines OpenLines = {"# SetFastMode 0",    "# Inp 077A",           "R 077A 35", "# Outp 077A 00",
-                         "W 077A 00",          "# IsWinNT",            "# SetFastMode FFFFFFFF",
-                         "# EnablePorts 0378 037A", "# GetLastState"};
+const Lines OpenLines = {"# SetFastMode 0",
+                         "# Inp 077A",
+                         "R 077A 35",
+                         "# Outp 077A 00",
+                         "W 077A 00",
+                         "# IsWinNT",
+                         "# SetFastMode FFFFFFFF",
+                         "# EnablePorts 0378 037A",
+                         "# GetLastState"};
 
 } // namespace
 
@@ -78,7 +83,8 @@ TEST(LatchProtocolBus, ReadNibblesIsSevenWritesAndTwoReadsAndIgnoresStatusBits3T
     struct Case {
         uint8_t First, Second, Expected;
     };
-    for (auto c : {Case{0x7F, 0x7F, 0xFF}, Case{0x80, 0x80, 0x00}, Case{0x0F, 0xF0, 0x87}, Case{0x27, 0xD8, 0xA5}}) {
+    for (auto c :
+         {Case{0x7F, 0x7F, 0xFF}, Case{0x80, 0x80, 0x00}, Case{0x0F, 0xF0, 0x87}, Case{0x27, 0xD8, 0xA5}}) {
         ScriptedBackEnd backEnd;
         backEnd.Status = {c.First, c.Second};
         BusTrace trace;
@@ -95,8 +101,8 @@ TEST(LatchProtocolBus, ReadNibblesIsSevenWritesAndTwoReadsAndIgnoresStatusBits3T
         char first[16], second[16];
         std::snprintf(first, sizeof first, "R 0379 %02X", c.First);
         std::snprintf(second, sizeof second, "R 0379 %02X", c.Second);
-        EXPECT_EQ(Untimed(trace), (Lines{"W 037A 00", "W 037A 00", "W 037A 00", first, "W 037A 04", "W 037A 04",
-                                         "W 037A 04", second, "W 037A 00"}));
+        EXPECT_EQ(Untimed(trace), (Lines{"W 037A 00", "W 037A 00", "W 037A 00", first, "W 037A 04",
+                                         "W 037A 04", "W 037A 04", second, "W 037A 00"}));
     }
 }
 
@@ -117,9 +123,12 @@ TEST(LatchProtocolBus, InitLatchesWritesThePowerUpStateAndParksTheControlRegiste
     rig.Open();
     rig.Trace.Clear();
     rig.Protocol.InitLatches();
-    Lines expected = Concat({LatchLines("7F", Latches[4]), LatchLines("62", Latches[5]),
-                             LatchLines("20", Latches[2]), LatchLines("00", Latches[1]),
-                             LatchLines("00", Latches[3]), {"W 037A 08", "W 037A 0C"}});
+    Lines expected = Concat({LatchLines("7F", Latches[4]),
+                             LatchLines("62", Latches[5]),
+                             LatchLines("20", Latches[2]),
+                             LatchLines("00", Latches[1]),
+                             LatchLines("00", Latches[3]),
+                             {"W 037A 08", "W 037A 0C"}});
     EXPECT_EQ(Untimed(rig.Trace), expected);
     EXPECT_EQ(rig.Programmer.Latch(0x02), 0x7F);
     EXPECT_EQ(rig.Programmer.Latch(0x01), 0x62);
@@ -147,8 +156,8 @@ TEST(LatchProtocolBus, OpenAndCloseSaveAndRestoreTheEcrAndOpenAndGiveBackTheRang
     rig.Trace.Clear();
     rig.Protocol.ClosePort();
     Lines expected = Concat({LatchLines("00", Latches[3]),
-                             {"W 037A 08", "W 037A 0C", "# IsWinNT", "# DisablePorts 0378 037A", "# SetFastMode 0",
-                              "# Outp 077A 35", "W 077A 35"}});
+                             {"W 037A 08", "W 037A 0C", "# IsWinNT", "# DisablePorts 0378 037A",
+                              "# SetFastMode 0", "# Outp 077A 35", "W 077A 35"}});
     EXPECT_EQ(Untimed(rig.Trace), expected);
     EXPECT_EQ(rig.Programmer.Ecr, 0x35);
     EXPECT_EQ(rig.Programmer.ControlLines(), 0x0C);
@@ -191,14 +200,14 @@ TEST(LatchProtocolBus, WhereTheRangeNeedsNoOpeningItIsNeitherOpenedNorGivenBack)
     SimulatedRig rig(false);
     rig.Programmer.Ecr = 0x15;
     rig.Open();
-    EXPECT_EQ(Untimed(rig.Trace),
-              (Lines{"# SetFastMode 0", "# Inp 077A", "R 077A 15", "# Outp 077A 00", "W 077A 00", "# IsWinNT"}));
+    EXPECT_EQ(Untimed(rig.Trace), (Lines{"# SetFastMode 0", "# Inp 077A", "R 077A 15", "# Outp 077A 00",
+                                         "W 077A 00", "# IsWinNT"}));
     rig.Protocol.InitLatches();
     rig.Trace.Clear();
     rig.Protocol.ClosePort();
-    Lines expected = Concat({LatchLines("00", Latches[3]),
-                             {"W 037A 08", "W 037A 0C", "# IsWinNT", "# SetFastMode 0", "# Outp 077A 15",
-                              "W 077A 15"}});
+    Lines expected =
+        Concat({LatchLines("00", Latches[3]),
+                {"W 037A 08", "W 037A 0C", "# IsWinNT", "# SetFastMode 0", "# Outp 077A 15", "W 077A 15"}});
     EXPECT_EQ(Untimed(rig.Trace), expected);
     EXPECT_TRUE(rig.Console.Boxes.empty());
 }

@@ -1,10 +1,9 @@
 // The port-library layer over a back-end: its calls in the trace, the range
 // it opens, and the failure text GetLastState hands out.
-#include <gtest/gtest.h>
+#include "SimulatedRig.h"
 
 #include <cstring>
-
-#include "SimulatedRig.h"
+#include <gtest/gtest.h>
 
 using namespace quennel;
 using namespace quennel::test;

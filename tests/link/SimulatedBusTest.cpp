@@ -1,7 +1,7 @@
 // The simulated I/O bus: empty ranges, attached ports, the open-range guard.
-#include <gtest/gtest.h>
-
 #include "link/SimulatedBus.h"
+
+#include <gtest/gtest.h>
 
 using namespace quennel;
 
@@ -10,8 +10,8 @@ constexpr uint16_t Base = 0x378;
 
 void Strobe(SimulatedBus& bus, uint8_t select, uint8_t value) {
     bus.WriteByte(Base, value);
-    for (uint8_t control : {select, uint8_t(select | 4), uint8_t(select | 4), uint8_t(select | 4), select,
-                            uint8_t(0)})
+    for (uint8_t control :
+         {select, uint8_t(select | 4), uint8_t(select | 4), uint8_t(select | 4), select, uint8_t(0)})
         bus.WriteByte(Base + 2, control);
 }
 

@@ -1,15 +1,14 @@
 // The simulated programmer driven straight at its registers, as the wire
 // would drive a real one.
-#include <gtest/gtest.h>
+#include "link/SimulatedProgrammer.h"
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <thread>
-
-#include "link/SimulatedProgrammer.h"
 
 using namespace quennel;
 
@@ -23,8 +22,8 @@ constexpr uint16_t ControlRegister = 2;
 // writes long, select held, all released.
 void Strobe(SimulatedProgrammer& p, uint8_t select, uint8_t value) {
     p.WriteRegister(DataRegister, value);
-    for (uint8_t control : {select, uint8_t(select | 4), uint8_t(select | 4), uint8_t(select | 4), select,
-                            uint8_t(0)})
+    for (uint8_t control :
+         {select, uint8_t(select | 4), uint8_t(select | 4), uint8_t(select | 4), select, uint8_t(0)})
         p.WriteRegister(ControlRegister, control);
 }
 

@@ -2,16 +2,16 @@
 // A machine for link tests: a simulated programmer on the bus at 0x378, the
 // port-library layer with a bus trace, a fake console and the latch protocol.
 
-#include <string>
-#include <vector>
-
-#include "support/FakeConsole.h"
 #include "core/SharedState.h"
 #include "link/BusTrace.h"
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"
 #include "link/SimulatedBus.h"
 #include "link/SimulatedProgrammer.h"
+#include "support/FakeConsole.h"
+
+#include <string>
+#include <vector>
 
 namespace quennel::test {
 

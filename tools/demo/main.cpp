@@ -1,8 +1,6 @@
 // A short demonstration on the simulated programmer: open the port, write the
 // power-up latch state, echo a test byte back through the status lines, close
 // the port, and print the byte and the bus trace.
-#include <cstdio>
-
 #include "core/MessageQueue.h"
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
@@ -10,6 +8,8 @@
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"
 #include "link/SimulatedBus.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -24,7 +24,9 @@ public:
     void ShowChecksum(const std::string&) override {}
     void LockCommands() override {}
     void UnlockCommands(bool, bool) override {}
-    void ShowMessageBox(const quennel::MessageBoxRequest& box) override { std::printf("[%s]\n", box.Text.c_str()); }
+    void ShowMessageBox(const quennel::MessageBoxRequest& box) override {
+        std::printf("[%s]\n", box.Text.c_str());
+    }
     void ProcessMessages() override { Queue.ProcessMessages(); }
     void WaitForMessages() override { Queue.WaitForMessages(); }
     void RunOnMessageThread(const std::function<void()>& call) override { Queue.RunOnMessageThread(call); }

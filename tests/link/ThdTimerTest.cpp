@@ -19,20 +19,29 @@ namespace {
 // Generous: only catches a worker that does not end or a tick that never comes.
 constexpr Ms HangLimit = 2s;
 
-struct TickLog {
-    std::vector<Clock::time_point> Times;
-    std::vector<std::thread::id> Threads;
-    bool DisableOnTick = false;
-
-    void Attach(TThreadedTimer& timer) {
-        timer.SetOnTimer([this](TThreadedTimer& sender) {
+// A timer with its console, logging when and where its ticks arrive.
+struct TimerRig {
+    explicit TimerRig(bool disableOnTick = false) {
+        Timer.SetOnTimer([this, disableOnTick](TThreadedTimer& sender) {
             Times.push_back(Clock::now());
             Threads.push_back(std::this_thread::get_id());
-            if (DisableOnTick)
+            if (disableOnTick)
                 sender.SetEnabled(false);
         });
     }
-    int Count() const { return static_cast<int>(Times.size()); }
+    void Start(uint16_t interval) {
+        Timer.SetInterval(interval);
+        Timer.SetEnabled(true);
+    }
+    int Ticks() const { return static_cast<int>(Times.size()); }
+    bool PumpUntilTicks(int count) {
+        return PumpUntil(Console, [&] { return Ticks() >= count; }, HangLimit);
+    }
+
+    FakeConsole Console;
+    TThreadedTimer Timer{Console};
+    std::vector<Clock::time_point> Times;
+    std::vector<std::thread::id> Threads;
 };
 
 // Whether this process may put a thread under the real-time FIFO policy.
@@ -45,6 +54,12 @@ bool RealTimeSchedulingAllowed() {
     });
     probe.join();
     return allowed;
+}
+
+Ms TimeDestruction(std::unique_ptr<TimerRig> rig) {
+    const auto start = Clock::now();
+    rig.reset();
+    return ElapsedSince(start);
 }
 
 } // namespace
@@ -74,156 +89,113 @@ TEST(ThreadedTimer, NewTimerIsDisabledAtOneSecondWithoutHandler) {
 }
 
 TEST(ThreadedTimer, ChangingTheIntervalDisablesTheSameIntervalDoesNot) {
-    FakeConsole console;
-    TThreadedTimer timer(console);
-    timer.SetInterval(500);
-    timer.SetEnabled(true);
-    timer.SetInterval(500);
-    EXPECT_TRUE(timer.Enabled());
-    timer.SetInterval(400);
-    EXPECT_FALSE(timer.Enabled());
-    EXPECT_EQ(timer.Interval(), 400);
+    TimerRig rig;
+    rig.Start(500);
+    rig.Timer.SetInterval(500);
+    EXPECT_TRUE(rig.Timer.Enabled());
+    rig.Timer.SetInterval(400);
+    EXPECT_FALSE(rig.Timer.Enabled());
+    EXPECT_EQ(rig.Timer.Interval(), 400);
 }
 
 TEST(ThreadedTimer, ZeroIntervalEnablesWithoutTicking) {
-    FakeConsole console;
-    TThreadedTimer timer(console);
-    TickLog ticks;
-    ticks.Attach(timer);
-    timer.SetInterval(0);
-    timer.SetEnabled(true);
-    EXPECT_TRUE(timer.Enabled());
-    PumpFor(console, 60ms);
-    EXPECT_EQ(ticks.Count(), 0);
+    TimerRig rig;
+    rig.Start(0);
+    EXPECT_TRUE(rig.Timer.Enabled());
+    PumpFor(rig.Console, 60ms);
+    EXPECT_EQ(rig.Ticks(), 0);
 }
 
 TEST(ThreadedTimer, TicksRunOnThePumpingThreadOnlyWhenItPumps) {
-    FakeConsole console;
-    TThreadedTimer timer(console);
-    TickLog ticks;
-    ticks.Attach(timer);
-    timer.SetInterval(5);
-    timer.SetEnabled(true);
+    TimerRig rig;
+    rig.Start(5);
     std::this_thread::sleep_for(40ms);
-    EXPECT_EQ(ticks.Count(), 0);
-    ASSERT_TRUE(PumpUntil(console, [&] { return ticks.Count() >= 2; }, HangLimit));
-    for (auto id : ticks.Threads)
+    EXPECT_EQ(rig.Ticks(), 0);
+    ASSERT_TRUE(rig.PumpUntilTicks(2));
+    for (auto id : rig.Threads)
         EXPECT_EQ(id, std::this_thread::get_id());
 }
 
 TEST(ThreadedTimer, KeepsTickingAFullIntervalApartWhileEnabled) {
-    FakeConsole console;
-    TThreadedTimer timer(console);
-    TickLog ticks;
-    ticks.Attach(timer);
-    timer.SetInterval(20);
+    TimerRig rig;
     const auto enabledAt = Clock::now();
-    timer.SetEnabled(true);
-    ASSERT_TRUE(PumpUntil(console, [&] { return ticks.Count() >= 3; }, HangLimit));
-    EXPECT_GE(ticks.Times[0] - enabledAt, 20ms);
-    EXPECT_GE(ticks.Times[1] - ticks.Times[0], 20ms);
-    EXPECT_GE(ticks.Times[2] - ticks.Times[1], 20ms);
+    rig.Start(20);
+    ASSERT_TRUE(rig.PumpUntilTicks(3));
+    EXPECT_GE(rig.Times[0] - enabledAt, 20ms);
+    EXPECT_GE(rig.Times[1] - rig.Times[0], 20ms);
+    EXPECT_GE(rig.Times[2] - rig.Times[1], 20ms);
 }
 
 TEST(ThreadedTimer, HandlerThatDisablesEndsTheTicking) {
-    FakeConsole console;
-    TThreadedTimer timer(console);
-    TickLog ticks;
-    ticks.DisableOnTick = true;
-    ticks.Attach(timer);
-    timer.SetInterval(10);
-    timer.SetEnabled(true);
-    ASSERT_TRUE(PumpUntil(console, [&] { return ticks.Count() == 1; }, HangLimit));
-    PumpFor(console, 80ms);
-    EXPECT_EQ(ticks.Count(), 1);
-    EXPECT_FALSE(timer.Enabled());
+    TimerRig rig(true);
+    rig.Start(10);
+    ASSERT_TRUE(rig.PumpUntilTicks(1));
+    PumpFor(rig.Console, 80ms);
+    EXPECT_EQ(rig.Ticks(), 1);
+    EXPECT_FALSE(rig.Timer.Enabled());
 }
 
 TEST(ThreadedTimer, TickTimedBeforeADisableNeverArrives) {
-    FakeConsole console;
-    TThreadedTimer timer(console);
-    TickLog ticks;
-    ticks.Attach(timer);
-    timer.SetInterval(10);
-    timer.SetEnabled(true);
+    TimerRig rig;
+    rig.Start(10);
     std::this_thread::sleep_for(40ms); // the worker's tick now waits in the queue
-    timer.SetEnabled(false);
-    PumpFor(console, 60ms);
-    EXPECT_EQ(ticks.Count(), 0);
+    rig.Timer.SetEnabled(false);
+    PumpFor(rig.Console, 60ms);
+    EXPECT_EQ(rig.Ticks(), 0);
 }
 
 TEST(ThreadedTimer, EnablingAgainStartsAFullInterval) {
-    FakeConsole console;
-    TThreadedTimer timer(console);
-    TickLog ticks;
-    ticks.Attach(timer);
-    timer.SetInterval(40);
-    timer.SetEnabled(true);
+    TimerRig rig;
+    rig.Start(40);
     std::this_thread::sleep_for(60ms); // a tick of the first run is queued
-    timer.SetEnabled(false);
+    rig.Timer.SetEnabled(false);
     const auto enabledAt = Clock::now();
-    timer.SetEnabled(true);
-    ASSERT_TRUE(PumpUntil(console, [&] { return ticks.Count() >= 1; }, HangLimit));
-    EXPECT_GE(ticks.Times[0] - enabledAt, 40ms);
+    rig.Timer.SetEnabled(true);
+    ASSERT_TRUE(rig.PumpUntilTicks(1));
+    EXPECT_GE(rig.Times[0] - enabledAt, 40ms);
 }
 
 TEST(ThreadedTimer, DestructionEndsTheWorkerAtOnceInEveryState) {
-    FakeConsole console;
-    TickLog ticks;
-    auto timeDestruction = [](std::unique_ptr<TThreadedTimer> timer) {
-        const auto start = Clock::now();
-        timer.reset();
-        return ElapsedSince(start);
-    };
+    EXPECT_LT(TimeDestruction(std::make_unique<TimerRig>()), HangLimit) << "never ran";
 
-    EXPECT_LT(timeDestruction(std::make_unique<TThreadedTimer>(console)), HangLimit) << "never ran";
+    auto ticked = std::make_unique<TimerRig>(true);
+    ticked->Start(5);
+    ASSERT_TRUE(ticked->PumpUntilTicks(1));
+    EXPECT_LT(TimeDestruction(std::move(ticked)), HangLimit) << "disabled after a tick";
 
-    auto ticked = std::make_unique<TThreadedTimer>(console);
-    ticks.DisableOnTick = true;
-    ticks.Attach(*ticked);
-    ticked->SetInterval(5);
-    ticked->SetEnabled(true);
-    ASSERT_TRUE(PumpUntil(console, [&] { return ticks.Count() == 1; }, HangLimit));
-    EXPECT_LT(timeDestruction(std::move(ticked)), HangLimit) << "disabled after a tick";
-
-    auto waiting = std::make_unique<TThreadedTimer>(console);
-    waiting->SetInterval(60000);
-    waiting->SetEnabled(true);
-    EXPECT_LT(timeDestruction(std::move(waiting)), HangLimit) << "inside a long wait";
+    auto waiting = std::make_unique<TimerRig>();
+    waiting->Start(60000);
+    EXPECT_LT(TimeDestruction(std::move(waiting)), HangLimit) << "inside a long wait";
 }
 
 TEST(ThreadedTimer, DestructionWithATickQueuedEndsWithoutCallingTheHandler) {
     FakeConsole console;
-    TickLog ticks;
+    int ticks = 0;
     auto timer = std::make_unique<TThreadedTimer>(console);
-    ticks.Attach(*timer);
+    timer->SetOnTimer([&](TThreadedTimer&) { ++ticks; });
     timer->SetInterval(5);
     timer->SetEnabled(true);
     std::this_thread::sleep_for(40ms); // the worker is blocked handing its tick over
     const auto start = Clock::now();
     timer.reset();
     EXPECT_LT(ElapsedSince(start), HangLimit);
-    EXPECT_EQ(ticks.Count(), 0);
+    EXPECT_EQ(ticks, 0);
 }
 
 TEST(ThreadedTimer, PriorityReadsBackWhatTheWorkerReallyHasAndTicksGoOn) {
-    FakeConsole console;
-    TThreadedTimer timer(console);
-    TickLog ticks;
-    ticks.Attach(timer);
-    timer.SetThreadPriority(TThreadPriority::tpLowest); // lowering is always allowed
-    EXPECT_EQ(timer.ThreadPriority(), TThreadPriority::tpLowest);
+    TimerRig rig;
+    rig.Timer.SetThreadPriority(TThreadPriority::tpLowest); // lowering is always allowed
+    EXPECT_EQ(rig.Timer.ThreadPriority(), TThreadPriority::tpLowest);
 
-    timer.SetThreadPriority(TThreadPriority::tpTimeCritical);
+    rig.Timer.SetThreadPriority(TThreadPriority::tpTimeCritical);
     if (RealTimeSchedulingAllowed()) {
-        EXPECT_EQ(timer.ThreadPriority(), TThreadPriority::tpTimeCritical);
+        EXPECT_EQ(rig.Timer.ThreadPriority(), TThreadPriority::tpTimeCritical);
     } else {
-        EXPECT_NE(timer.ThreadPriority(), TThreadPriority::tpTimeCritical);
+        EXPECT_NE(rig.Timer.ThreadPriority(), TThreadPriority::tpTimeCritical);
     }
 
-    timer.SetThreadPriority(TThreadPriority::tpLowest);
-    EXPECT_EQ(timer.ThreadPriority(), TThreadPriority::tpLowest);
-    timer.SetInterval(5);
-    timer.SetEnabled(true);
-    EXPECT_TRUE(PumpUntil(console, [&] { return ticks.Count() >= 1; }, HangLimit));
+    rig.Timer.SetThreadPriority(TThreadPriority::tpLowest);
+    EXPECT_EQ(rig.Timer.ThreadPriority(), TThreadPriority::tpLowest);
+    rig.Start(5);
+    EXPECT_TRUE(rig.PumpUntilTicks(1));
 }

@@ -26,8 +26,15 @@ void CliConsole::Print(const std::string& line) {
     Out << line << '\n' << std::flush;
 }
 
-void CliConsole::ShowStatus(const std::string& text) { Print(text); }
-void CliConsole::AddResult(const std::string& line) { Print(line); }
+void CliConsole::ShowStatus(const std::string& text) {
+    if (!Muted)
+        Print(text);
+}
+
+void CliConsole::AddResult(const std::string& line) {
+    if (!Muted)
+        Print(line);
+}
 void CliConsole::ShowChecksum(const std::string& caption) { Print(caption); }
 
 // The address display shows "01A5"; a lower address than the last starts a new pass.

@@ -24,6 +24,9 @@ public:
     void Follow(const SharedState& state) { State = &state; }
     // Removes the progress line, if one is shown.
     void EndProgress();
+    // While muted, status texts and result lines are not printed (message
+    // boxes still are): the search's diagnostics matter only to 'detect'.
+    void Mute(bool muted) { Muted = muted; }
     // Prints a line of the command line's own on the output.
     void Print(const std::string& line);
 
@@ -47,6 +50,7 @@ private:
     std::ostream& Err;
     const bool ShowProgress;
     const SharedState* State = nullptr;
+    bool Muted = false;
     bool ProgressShown = false;
     int32_t LastAddress = -1;
     std::chrono::steady_clock::time_point PassStart;

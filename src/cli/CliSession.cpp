@@ -298,7 +298,9 @@ int Session::RunOnCore() {
 
 int Session::RunDeviceCommand() {
     SharedState& s = Core->State;
+    Console.Mute(O.Command != "detect");
     Core->Detection.FindProgrammer();
+    Console.Mute(false);
     Console.ProcessMessages();
     if (Interrupted)
         return ExitInterrupted;

@@ -77,6 +77,7 @@ TEST(Cli, BlankCheckOnBlankAndProgrammedChips) {
     CliResult run = cli.Run(Sim({"-d", "82S123", "blank"}));
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_THAT(run.Out, EndsWith("Checking to see if Device is erased....\nDevice is Erased....\n"));
+    EXPECT_THAT(run.Out, Not(HasSubstr("Port Address"))); // the search's diagnostics are for 'detect'
 
     WriteFile(cli.PathOf("image.bin"), Image(32, {{0x1A, 0x01}, {0x03, 0x80}}));
     ASSERT_EQ(cli.Run(Sim({"-d", "82S123", "program", "image.bin"})).Status, 0);

@@ -2,6 +2,9 @@
 // standard library, interleaved in one run so that all see the same machine.
 // Usage: wait_delay_bench [waits]   (default 500)
 
+#include "core/MessageQueue.h"
+#include "link/DelayTimer.h"
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -11,9 +14,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "core/MessageQueue.h"
-#include "link/DelayTimer.h"
 
 using namespace quennel;
 using Clock = std::chrono::steady_clock;
@@ -57,7 +57,8 @@ struct Summary {
 Summary Summarise(std::vector<double> us) {
     std::sort(us.begin(), us.end());
     const auto at = [&](double q) { return us[static_cast<size_t>(q * static_cast<double>(us.size() - 1))]; };
-    const int shortWaits = static_cast<int>(std::count_if(us.begin(), us.end(), [](double v) { return v < AskedUs; }));
+    const int shortWaits =
+        static_cast<int>(std::count_if(us.begin(), us.end(), [](double v) { return v < AskedUs; }));
     return {us.front(), at(0.5), at(0.99), us.back(), shortWaits};
 }
 

@@ -1,9 +1,9 @@
 #include "link/ThdTimer.h"
 
+#include "link/ThreadScheduling.h"
+
 #include <array>
 #include <utility>
-
-#include "link/ThreadScheduling.h"
 
 namespace quennel {
 
@@ -189,7 +189,9 @@ void TThreadedTimer::SetEnabled(bool value) {
     }
 }
 
-uint16_t TThreadedTimer::Interval() const { return Thread->IntervalMs.load(); }
+uint16_t TThreadedTimer::Interval() const {
+    return Thread->IntervalMs.load();
+}
 
 void TThreadedTimer::SetInterval(uint16_t value) {
     if (value == Thread->IntervalMs.load())
@@ -198,9 +200,13 @@ void TThreadedTimer::SetInterval(uint16_t value) {
     Thread->IntervalMs.store(value);
 }
 
-TThreadPriority TThreadedTimer::ThreadPriority() const { return Thread->Priority(); }
+TThreadPriority TThreadedTimer::ThreadPriority() const {
+    return Thread->Priority();
+}
 
-void TThreadedTimer::SetThreadPriority(TThreadPriority priority) { Thread->SetPriority(priority); }
+void TThreadedTimer::SetThreadPriority(TThreadPriority priority) {
+    Thread->SetPriority(priority);
+}
 
 void TThreadedTimer::FireOnTimer() {
     if (OnTimerHandler)

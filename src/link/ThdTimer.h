@@ -9,7 +9,8 @@
 // the timer is disabled, enabling always starts a full interval, and a
 // handler that disables the timer ends the ticking until the next enable.
 
-#include <sys/types.h>
+#include "core/OperatorConsole.h"
+#include "link/AutoResetEvent.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,10 +19,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <sys/types.h>
 #include <thread>
-
-#include "core/OperatorConsole.h"
-#include "link/AutoResetEvent.h"
 
 namespace quennel {
 

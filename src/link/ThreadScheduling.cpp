@@ -1,13 +1,12 @@
 #include "link/ThreadScheduling.h"
 
+#include <array>
+#include <cerrno>
 #include <sched.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <array>
-#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -52,7 +51,9 @@ bool SetPolicy(pid_t thread, int policy, int priority) {
 
 } // namespace
 
-pid_t CurrentThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+pid_t CurrentThreadId() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
 
 void ApplyThreadPriorityStep(pid_t thread, int step) {
     if (step == TimeCriticalStep && SetPolicy(thread, SCHED_FIFO, TimeCriticalFifoPriority))
@@ -81,6 +82,8 @@ std::optional<int> ReadThreadPriorityStep(pid_t thread) {
     return std::nullopt;
 }
 
-void UseFinestTimerSlack() { prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); }
+void UseFinestTimerSlack() {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
 
 } // namespace quennel

@@ -5,9 +5,8 @@
 // values. What the process may not set is refused quietly: the thread keeps
 // running with what it has, and reading it back tells what that is.
 
-#include <sys/types.h>
-
 #include <optional>
+#include <sys/types.h>
 
 namespace quennel {
 

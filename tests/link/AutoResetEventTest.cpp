@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <thread>
+#include "link/AutoResetEvent.h"
 
 #include "TimerPump.h"
-#include "link/AutoResetEvent.h"
+
+#include <gtest/gtest.h>
+#include <thread>
 
 using namespace quennel;
 using namespace quennel::test;

@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <thread>
+#include "link/DelayTimer.h"
 
 #include "TimerPump.h"
-#include "link/DelayTimer.h"
+
+#include <gtest/gtest.h>
+#include <thread>
 
 using namespace quennel;
 using namespace quennel::test;
@@ -75,7 +75,7 @@ TEST(DelayTimer, MessagesFromOtherThreadsRunDuringTheWait) {
         std::this_thread::sleep_for(20ms);
         rig.Console.Queue.Post([&] { ranAt = Clock::now(); });
     });
-    rig.S.DelayMs = 200;
+    rig.S.DelayMs = 300;
     rig.Timer.WaitDelay();
     const auto returnedAt = Clock::now();
     sender.join();

@@ -1,14 +1,13 @@
-#include <gtest/gtest.h>
-
-#include <sched.h>
-#include <sys/resource.h>
-
-#include <memory>
-#include <thread>
-#include <vector>
+#include "link/ThdTimer.h"
 
 #include "TimerPump.h"
-#include "link/ThdTimer.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <sched.h>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
 
 using namespace quennel;
 using namespace quennel::test;
@@ -35,7 +34,8 @@ struct TimerRig {
     }
     int Ticks() const { return static_cast<int>(Times.size()); }
     bool PumpUntilTicks(int count) {
-        return PumpUntil(Console, [&] { return Ticks() >= count; }, HangLimit);
+        return PumpUntil(
+            Console, [&] { return Ticks() >= count; }, HangLimit);
     }
 
     FakeConsole Console;
@@ -66,8 +66,9 @@ Ms TimeDestruction(std::unique_ptr<TimerRig> rig) {
 
 TEST(ThreadPriority, TableMapsEachStepBothWaysAndUnknownValuesToNormal) {
     const std::vector<std::pair<TThreadPriority, int>> table{
-        {TThreadPriority::tpIdle, -15},   {TThreadPriority::tpLowest, -2}, {TThreadPriority::tpLower, -1},
-        {TThreadPriority::tpNormal, 0},   {TThreadPriority::tpHigher, 1},  {TThreadPriority::tpHighest, 2},
+        {TThreadPriority::tpIdle, -15},       {TThreadPriority::tpLowest, -2},
+        {TThreadPriority::tpLower, -1},       {TThreadPriority::tpNormal, 0},
+        {TThreadPriority::tpHigher, 1},       {TThreadPriority::tpHighest, 2},
         {TThreadPriority::tpTimeCritical, 15}};
     for (const auto& [priority, platform] : table) {
         EXPECT_EQ(PlatformPriority(priority), platform);

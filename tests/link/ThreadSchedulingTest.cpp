@@ -1,11 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <sys/resource.h>
+#include "link/ThreadScheduling.h"
 
 #include <future>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <thread>
-
-#include "link/ThreadScheduling.h"
 
 using namespace quennel;
 

@@ -1,10 +1,10 @@
 #pragma once
 // Message pumping for the timer tests: the test thread is the message thread.
 
+#include "support/FakeConsole.h"
+
 #include <chrono>
 #include <functional>
-
-#include "support/FakeConsole.h"
 
 namespace quennel::test {
 
@@ -26,7 +26,8 @@ inline bool PumpUntil(FakeConsole& console, const std::function<bool()>& done, M
 
 // Runs the console's queued calls as they arrive for the whole span.
 inline void PumpFor(FakeConsole& console, Ms span) {
-    PumpUntil(console, [] { return false; }, span);
+    PumpUntil(
+        console, [] { return false; }, span);
 }
 
 } // namespace quennel::test

@@ -148,18 +148,14 @@ TEST(SimulatedNibbles, HighNibbleWithClockLowLowNibbleWithClockHighBusyInvertedA
     EchoMode(p, 0xA5);
     std::set<int> unused;
     int previous = -1;
-    for (int i = 0; i < 40; ++i) {
-        p.WriteRegister(ControlRegister, 0x00);
-        uint8_t high = p.ReadRegister(StatusRegister);
-        EXPECT_EQ(high & 0xF0, 0x20); // 0xA with bit 7 inverted
-        EXPECT_NE(high & 0x0F, previous);
-        previous = high & 0x0F;
-        unused.insert(previous);
-        p.WriteRegister(ControlRegister, 0x04);
-        uint8_t low = p.ReadRegister(StatusRegister);
-        EXPECT_EQ(low & 0xF0, 0xD0); // 0x5 with bit 7 inverted
-        EXPECT_NE(low & 0x0F, previous);
-        previous = low & 0x0F;
+    for (int i = 0; i < 80; ++i) {
+        bool clockHigh = i % 2;
+        p.WriteRegister(ControlRegister, clockHigh ? 0x04 : 0x00);
+        uint8_t status = p.ReadRegister(StatusRegister);
+        // 0xA and 0x5 with bit 7 inverted
+        EXPECT_EQ(status & 0xF0, clockHigh ? 0xD0 : 0x20) << i;
+        EXPECT_NE(status & 0x0F, previous) << "bits 3..0 must change on every read";
+        previous = status & 0x0F;
         unused.insert(previous);
     }
     EXPECT_GT(unused.size(), 4u);

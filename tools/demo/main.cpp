@@ -1,8 +1,7 @@
 // A short demonstration on the simulated programmer: open the port, write the
 // power-up latch state, echo a test byte back through the status lines, close
 // the port, and print the byte and the bus trace.
-#include "core/MessageQueue.h"
-#include "core/OperatorConsole.h"
+#include "core/QueueConsole.h"
 #include "core/SharedState.h"
 #include "link/BusTrace.h"
 #include "link/LatchProtocol.h"
@@ -13,26 +12,12 @@
 
 namespace {
 
-// Shows message boxes on the terminal; everything else has nowhere to go.
-class TerminalConsole : public quennel::OperatorConsole {
+// Shows message boxes on the terminal; nothing else has anywhere to go.
+class TerminalConsole : public quennel::QueueConsole {
 public:
-    void ShowStatus(const std::string&) override {}
-    void ClearResults() override {}
-    void ShowResults(bool) override {}
-    void AddResult(const std::string&) override {}
-    void ShowAddress(const std::string&) override {}
-    void ShowChecksum(const std::string&) override {}
-    void LockCommands() override {}
-    void UnlockCommands(bool, bool) override {}
     void ShowMessageBox(const quennel::MessageBoxRequest& box) override {
         std::printf("[%s]\n", box.Text.c_str());
     }
-    void ProcessMessages() override { Queue.ProcessMessages(); }
-    void WaitForMessages() override { Queue.WaitForMessages(); }
-    void RunOnMessageThread(const std::function<void()>& call) override { Queue.RunOnMessageThread(call); }
-
-private:
-    quennel::MessageQueue Queue;
 };
 
 } // namespace

@@ -62,6 +62,13 @@ TEST(AsciiHexReadTest, LeadingBlankIsPartOfTheFirstPair) {
     EXPECT_EQ(buffer[0], 0xEE);
 }
 
+TEST(AsciiHexReadTest, EndOfTextCharacterCutsTheLineShort) {
+    DataImage buffer = ImageOf(0xEE);
+    EXPECT_EQ(LoadText(buffer, 0xFF, AsciiHexFileType, "AABB\x1A" "CCDD\r\n"), "");
+    EXPECT_EQ(buffer[1], 0xBB);
+    EXPECT_EQ(buffer[2], 0xEE);
+}
+
 TEST(AsciiHexReadTest, LongLineGivesAtMostEightyBytes) {
     DataImage buffer = ImageOf(0xEE);
     EXPECT_EQ(LoadText(buffer, 0x3FF, AsciiHexFileType, Digits(100) + "\r\n" + "FF\r\n"), "");

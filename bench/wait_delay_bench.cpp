@@ -2,7 +2,7 @@
 // standard library, interleaved in one run so that all see the same machine.
 // Usage: wait_delay_bench [waits]   (default 500)
 
-#include "core/MessageQueue.h"
+#include "core/QueueConsole.h"
 #include "link/DelayTimer.h"
 
 #include <algorithm>
@@ -22,26 +22,6 @@ namespace {
 
 constexpr int DelayMs = 10;
 constexpr double AskedUs = DelayMs * 1000.0;
-
-// The message thread of a front end without a window: only the pumps matter here.
-class QueueConsole : public OperatorConsole {
-public:
-    void ShowStatus(const std::string&) override {}
-    void ClearResults() override {}
-    void ShowResults(bool) override {}
-    void AddResult(const std::string&) override {}
-    void ShowAddress(const std::string&) override {}
-    void ShowChecksum(const std::string&) override {}
-    void LockCommands() override {}
-    void UnlockCommands(bool, bool) override {}
-    void ShowMessageBox(const MessageBoxRequest&) override {}
-    void ProcessMessages() override { Queue.ProcessMessages(); }
-    void WaitForMessages() override { Queue.WaitForMessages(); }
-    void RunOnMessageThread(const std::function<void()>& call) override { Queue.RunOnMessageThread(call); }
-
-private:
-    MessageQueue Queue;
-};
 
 template <typename Wait> double TimeUs(Wait wait) {
     const auto start = Clock::now();

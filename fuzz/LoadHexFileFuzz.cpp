@@ -3,7 +3,8 @@
 // The buffer lives alone on the heap so that any byte stored outside it hits
 // the address sanitizer; a conversion error is an expected way to stop.
 
-#include <unistd.h>
+#include "buffer/BufferFiles.h"
+#include "buffer/IntegerText.h"
 
 #include <array>
 #include <cstdint>
@@ -12,17 +13,15 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-
-#include "buffer/BufferFiles.h"
-#include "buffer/IntegerText.h"
+#include <unistd.h>
 
 namespace {
 
 using quennel::DataImage;
 
 // The real device ends, and the hand-edited values that must never index outside the buffer.
-constexpr std::array<int32_t, 12> DeviceEnds{0,    0x1F,   0xFF,  0x1FF,     0x3FF,     -1,
-                                             1024, 0x7FF,  5,     INT32_MAX, INT32_MIN, 0x10};
+constexpr std::array<int32_t, 12> DeviceEnds{0,    0x1F,  0xFF, 0x1FF,     0x3FF,     -1,
+                                             1024, 0x7FF, 5,    INT32_MAX, INT32_MIN, 0x10};
 constexpr std::array<int32_t, 6> FileTypes{0, 1, 2, 3, 4, -1};
 
 std::string ScratchPath;
@@ -64,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto buffer = std::make_unique<DataImage>();
         buffer->fill(0xA5);
         try {
-            const quennel::FileOutcome outcome = quennel::LoadBufferFile(*buffer, deviceEnd, fileType, ScratchFile());
+            const quennel::FileOutcome outcome =
+                quennel::LoadBufferFile(*buffer, deviceEnd, fileType, ScratchFile());
             if (outcome.Fault)
                 std::abort(); // the file is there and readable
         } catch (const quennel::EConvertError&) {

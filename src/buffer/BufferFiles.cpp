@@ -1,12 +1,12 @@
 #include "buffer/BufferFiles.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "buffer/BufferReaders.h"
 #include "buffer/BufferWriters.h"
 #include "buffer/FileType.h"
 #include "buffer/SafeFileWrite.h"
+
+#include <fstream>
+#include <sstream>
 
 namespace quennel {
 
@@ -19,7 +19,8 @@ FileOutcome LoadOutcome(bool read, std::string_view doneStatus) {
 FileOutcome SaveImage(const DataImage& buffer, int32_t deviceEnd, int32_t fileType,
                       const std::filesystem::path& path, std::string_view doneStatus) {
     std::ostringstream image;
-    const bool saved = WriteBufferImage(buffer, deviceEnd, fileType, image) && WriteFileReplacing(path, image.view());
+    const bool saved =
+        WriteBufferImage(buffer, deviceEnd, fileType, image) && WriteFileReplacing(path, image.view());
     return saved ? FileOutcome{false, doneStatus} : FileOutcome{true, FileNotSavedStatus};
 }
 

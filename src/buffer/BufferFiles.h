@@ -5,11 +5,11 @@
 // repaint first) and a done text after it; binary files show neither. A file
 // that cannot be read or written is reported, never passed off as done.
 
+#include "buffer/BufferImage.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
-
-#include "buffer/BufferImage.h"
 
 namespace quennel {
 

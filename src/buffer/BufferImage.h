@@ -2,11 +2,11 @@
 // The buffer image as the readers, writers, checksum and fill see it, and the
 // one rule that keeps a device end from indexing outside it.
 
+#include "core/SharedState.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
-
-#include "core/SharedState.h"
 
 namespace quennel {
 

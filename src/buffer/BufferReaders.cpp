@@ -1,10 +1,10 @@
 #include "buffer/BufferReaders.h"
 
-#include <array>
-#include <string>
-
 #include "buffer/FileType.h"
 #include "buffer/IntegerText.h"
+
+#include <array>
+#include <string>
 
 namespace quennel {
 

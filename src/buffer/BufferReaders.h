@@ -3,10 +3,10 @@
 // file supplies; every other byte keeps its value. Nothing is ever stored
 // outside the buffer: bytes that would land past its end are dropped.
 
+#include "buffer/BufferImage.h"
+
 #include <cstdint>
 #include <istream>
-
-#include "buffer/BufferImage.h"
 
 namespace quennel {
 

@@ -1,9 +1,9 @@
 #include "buffer/BufferWriters.h"
 
-#include <string>
-
 #include "buffer/FileType.h"
 #include "buffer/IntegerText.h"
+
+#include <string>
 
 namespace quennel {
 

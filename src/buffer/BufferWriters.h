@@ -2,10 +2,10 @@
 // The buffer image as each file format writes it: addresses 0..deviceEnd
 // (clamped into the buffer), text lines ending in CR LF, hex digits upper case.
 
+#include "buffer/BufferImage.h"
+
 #include <cstdint>
 #include <ostream>
-
-#include "buffer/BufferImage.h"
 
 namespace quennel {
 

@@ -1,10 +1,10 @@
 #pragma once
 // The buffer's 16-bit checksum and its caption on the Check Sum button.
 
+#include "buffer/BufferImage.h"
+
 #include <cstdint>
 #include <string>
-
-#include "buffer/BufferImage.h"
 
 namespace quennel {
 

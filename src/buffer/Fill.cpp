@@ -1,8 +1,8 @@
 #include "buffer/Fill.h"
 
-#include <string>
-
 #include "buffer/IntegerText.h"
+
+#include <string>
 
 namespace quennel {
 

@@ -1,11 +1,11 @@
 #pragma once
 // Filling the whole buffer, whatever device is selected.
 
+#include "buffer/BufferImage.h"
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
-
-#include "buffer/BufferImage.h"
 
 namespace quennel {
 

@@ -1,12 +1,13 @@
-#include <gtest/gtest.h>
-
 #include "BufferTextHelpers.h"
 #include "buffer/BufferWriters.h"
 #include "buffer/FileType.h"
 
+#include <gtest/gtest.h>
+
 namespace quennel {
 namespace {
 
+using test::BytesAt;
 using test::ImageOf;
 using test::LoadText;
 using test::WrittenLines;
@@ -32,7 +33,8 @@ TEST(AsciiHexWriteTest, LinesOfSixteenBytesEndingAtTheDevice) {
 
 TEST(AsciiHexReadTest, AddressRunsOnAcrossLinesAndIgnoresTheDevice) {
     DataImage buffer = ImageOf(0xEE);
-    EXPECT_EQ(LoadText(buffer, 0x1F, AsciiHexFileType, Digits(16) + "\r\n" + Digits(16, 16) + "\r\n" + Digits(8, 32)),
+    EXPECT_EQ(LoadText(buffer, 0x1F, AsciiHexFileType,
+                       Digits(16) + "\r\n" + Digits(16, 16) + "\r\n" + Digits(8, 32)),
               "");
     for (int i = 0; i < 40; ++i)
         EXPECT_EQ(buffer[i], i) << "address " << i;
@@ -42,10 +44,7 @@ TEST(AsciiHexReadTest, AddressRunsOnAcrossLinesAndIgnoresTheDevice) {
 TEST(AsciiHexReadTest, LineEndsAndEmptyLinesContributeNothing) {
     DataImage buffer = ImageOf(0xEE);
     EXPECT_EQ(LoadText(buffer, 0xFF, AsciiHexFileType, "\r\n\n\rAABB\r\n\r\nCC\n"), "");
-    EXPECT_EQ(buffer[0], 0xAA);
-    EXPECT_EQ(buffer[1], 0xBB);
-    EXPECT_EQ(buffer[2], 0xCC);
-    EXPECT_EQ(buffer[3], 0xEE);
+    EXPECT_EQ(BytesAt(buffer, {0, 1, 2, 3}), (std::vector<int>{0xAA, 0xBB, 0xCC, 0xEE}));
 }
 
 TEST(AsciiHexReadTest, OddDigitCountFailsOnTheLastPair) {
@@ -64,7 +63,10 @@ TEST(AsciiHexReadTest, LeadingBlankIsPartOfTheFirstPair) {
 
 TEST(AsciiHexReadTest, EndOfTextCharacterCutsTheLineShort) {
     DataImage buffer = ImageOf(0xEE);
-    EXPECT_EQ(LoadText(buffer, 0xFF, AsciiHexFileType, "AABB\x1A" "CCDD\r\n"), "");
+    EXPECT_EQ(LoadText(buffer, 0xFF, AsciiHexFileType,
+                       "AABB\x1A"
+                       "CCDD\r\n"),
+              "");
     EXPECT_EQ(buffer[1], 0xBB);
     EXPECT_EQ(buffer[2], 0xEE);
 }

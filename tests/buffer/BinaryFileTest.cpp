@@ -1,12 +1,11 @@
-#include <gtest/gtest.h>
-
-#include <sstream>
-
 #include "BufferTextHelpers.h"
 #include "TempDirectory.h"
 #include "buffer/BufferFiles.h"
 #include "buffer/BufferReaders.h"
 #include "buffer/BufferWriters.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
 
 namespace quennel {
 namespace {

@@ -1,17 +1,17 @@
-#include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
+#include "buffer/BufferFiles.h"
+
+#include "BufferTextHelpers.h"
+#include "TempDirectory.h"
+#include "buffer/BufferWriters.h"
+#include "buffer/FileType.h"
 
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <sstream>
-
-#include "BufferTextHelpers.h"
-#include "TempDirectory.h"
-#include "buffer/BufferFiles.h"
-#include "buffer/BufferWriters.h"
-#include "buffer/FileType.h"
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace quennel {
 namespace {
@@ -54,7 +54,8 @@ TEST(BufferFileSaveTest, HexSaveWritesTheRecordsAndReportsSaved) {
     std::ostringstream expected;
     WriteIntelHex(buffer, 0x1F, expected);
     EXPECT_EQ(ReadFile(dir / "ff.hex"), expected.str());
-    EXPECT_EQ(FileNames(dir.Path), std::vector<std::string>{"ff.hex"}) << "the temporary file was left behind";
+    EXPECT_EQ(FileNames(dir.Path), std::vector<std::string>{"ff.hex"})
+        << "the temporary file was left behind";
 }
 
 TEST(BufferFileSaveTest, SaveReplacesAnOldFileAndKeepsItsPermissions) {
@@ -78,7 +79,8 @@ TEST(BufferFileSaveTest, UnwritablePlaceIsReportedForEveryFormat) {
     WriteFile(dir / "plain", "not a directory");
     std::filesystem::create_directory(dir / "taken.hex");
     for (int32_t type : {BinaryFileType, IntelHexFileType, MotorolaHexFileType, AsciiHexFileType}) {
-        for (const auto& path : {dir / "missing" / "a.hex", dir / "plain" / "a.hex", dir / "taken.hex", dir.Path / ""}) {
+        for (const auto& path :
+             {dir / "missing" / "a.hex", dir / "plain" / "a.hex", dir / "taken.hex", dir.Path / ""}) {
             const FileOutcome outcome = SaveBufferFile(ImageOf(0), 0x1F, type, path);
             EXPECT_TRUE(outcome.Fault) << path << " type " << type;
             EXPECT_EQ(outcome.Status, "File Could Not be Saved....") << path << " type " << type;
@@ -94,8 +96,10 @@ TEST(BufferFileSaveTest, ReadOnlyDirectoryIsReported) {
     TempDirectory dir;
     std::filesystem::create_directory(dir / "locked");
     WriteFile(dir / "locked" / "old.hex", "old");
-    std::filesystem::permissions(dir / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    const FileOutcome outcome = SaveBufferFile(ImageOf(0), 0x1F, AsciiHexFileType, dir / "locked" / "old.hex");
+    std::filesystem::permissions(dir / "locked",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const FileOutcome outcome =
+        SaveBufferFile(ImageOf(0), 0x1F, AsciiHexFileType, dir / "locked" / "old.hex");
     std::filesystem::permissions(dir / "locked", std::filesystem::perms::owner_all);
     EXPECT_TRUE(outcome.Fault);
     EXPECT_EQ(ReadFile(dir / "locked" / "old.hex"), "old");

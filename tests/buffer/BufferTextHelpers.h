@@ -2,13 +2,14 @@
 // Helpers for the format tests: a writer's output as lines, and a text
 // loaded as a file would be, with its conversion error if any.
 
-#include <sstream>
-#include <string>
-#include <vector>
-
 #include "buffer/BufferImage.h"
 #include "buffer/BufferReaders.h"
 #include "buffer/IntegerText.h"
+
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace quennel::test {
 
@@ -45,6 +46,14 @@ inline std::string LoadText(DataImage& buffer, int32_t deviceEnd, int32_t fileTy
         return error.what();
     }
     return {};
+}
+
+// The bytes at the given addresses, for comparing several cells in one check.
+inline std::vector<int> BytesAt(const DataImage& buffer, std::initializer_list<int> addresses) {
+    std::vector<int> bytes;
+    for (int address : addresses)
+        bytes.push_back(buffer[static_cast<size_t>(address)]);
+    return bytes;
 }
 
 inline DataImage ImageOf(uint8_t value) {

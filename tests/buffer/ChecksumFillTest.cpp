@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include "buffer/Checksum.h"
 #include "buffer/Fill.h"
 #include "buffer/IntegerText.h"
+
+#include <gtest/gtest.h>
 
 namespace quennel {
 namespace {

@@ -1,12 +1,13 @@
-#include <gtest/gtest.h>
-
 #include "BufferTextHelpers.h"
 #include "buffer/BufferWriters.h"
 #include "buffer/FileType.h"
 
+#include <gtest/gtest.h>
+
 namespace quennel {
 namespace {
 
+using test::BytesAt;
 using test::ImageOf;
 using test::LoadText;
 using test::WrittenLines;
@@ -35,7 +36,11 @@ TEST(IntelHexWriteTest, DeviceEndZeroStillWritesOneFullRecord) {
     buffer[16] = 0x56;
     const auto lines = WrittenLines(WriteIntelHex, buffer, 0);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], ":10000000" "12" + std::string(28, '0') + "34" "AA");
+    EXPECT_EQ(lines[1], ":10000000"
+                        "12" +
+                            std::string(28, '0') +
+                            "34"
+                            "AA");
 }
 
 TEST(IntelHexWriteTest, WholeBufferEndsAtTheLastRecord) {
@@ -52,24 +57,17 @@ TEST(IntelHexReadTest, StoresDataAndStopsAtTheEndRecord) {
     EXPECT_EQ(LoadText(buffer, 0xFF, IntelHexFileType,
                        ":020000020000FC\r\n:03001000A1B2C3XX\r\n:00000001FF\r\n:01002000770000\r\n"),
               "");
-    EXPECT_EQ(buffer[0x10], 0xA1);
-    EXPECT_EQ(buffer[0x11], 0xB2);
-    EXPECT_EQ(buffer[0x12], 0xC3);
-    EXPECT_EQ(buffer[0x13], 0xEE);
+    EXPECT_EQ(BytesAt(buffer, {0x10, 0x11, 0x12, 0x13}), (std::vector<int>{0xA1, 0xB2, 0xC3, 0xEE}));
     EXPECT_EQ(buffer[0x20], 0xEE) << "a record after the end record was read";
 }
 
 TEST(IntelHexReadTest, StartAddressWrapsIntoTheDeviceButTheRecordDoesNot) {
     DataImage buffer = ImageOf(0);
     EXPECT_EQ(LoadText(buffer, 0xFF, IntelHexFileType, ":02040000AABB00\r\n:0204F8001122\r\n"), "");
-    EXPECT_EQ(buffer[0x00], 0xAA);
-    EXPECT_EQ(buffer[0x01], 0xBB);
-    EXPECT_EQ(buffer[0xF8], 0x11);
+    EXPECT_EQ(BytesAt(buffer, {0x00, 0x01, 0xF8}), (std::vector<int>{0xAA, 0xBB, 0x11}));
     // A record starting at the device's last byte runs on above it.
     EXPECT_EQ(LoadText(buffer, 0xFF, IntelHexFileType, ":0300FF00010203\r\n"), "");
-    EXPECT_EQ(buffer[0xFF], 0x01);
-    EXPECT_EQ(buffer[0x100], 0x02);
-    EXPECT_EQ(buffer[0x101], 0x03);
+    EXPECT_EQ(BytesAt(buffer, {0xFF, 0x100, 0x101}), (std::vector<int>{0x01, 0x02, 0x03}));
 }
 
 TEST(IntelHexReadTest, DeviceEndZeroPutsEveryRecordAtZero) {
@@ -86,16 +84,13 @@ TEST(IntelHexReadTest, OtherRecordTypesMoveNothing) {
                        ":02000002100000\r\n:01000500CC00\r\n:0400000400010000\r\n:01000600DD00\r\n"
                        ":0200000305AA00\r\n"),
               "");
-    EXPECT_EQ(buffer[5], 0xCC);
-    EXPECT_EQ(buffer[6], 0xDD);
-    EXPECT_EQ(buffer[0x100], 0x00);
-    EXPECT_EQ(buffer[0x200], 0x00);
-    EXPECT_EQ(buffer[0x10], 0x00);
+    EXPECT_EQ(BytesAt(buffer, {5, 6, 0x10, 0x100, 0x200}), (std::vector<int>{0xCC, 0xDD, 0, 0, 0}));
 }
 
 TEST(IntelHexReadTest, IgnoresLinesWithoutTheMarkAndBareLineFeeds) {
     DataImage buffer = ImageOf(0);
-    EXPECT_EQ(LoadText(buffer, 0xFF, IntelHexFileType, " :0100000011EE\r\n\n\n;comment\r:01000100220000\n"), "");
+    EXPECT_EQ(LoadText(buffer, 0xFF, IntelHexFileType, " :0100000011EE\r\n\n\n;comment\r:01000100220000\n"),
+              "");
     EXPECT_EQ(buffer[0], 0x00) << "a line with a leading blank was read";
     EXPECT_EQ(buffer[1], 0x22);
 }
@@ -109,7 +104,8 @@ TEST(IntelHexReadTest, WrongChecksumIsAccepted) {
 TEST(IntelHexReadTest, CountBeyondTheLineFailsOnTheLineEnd) {
     DataImage buffer = ImageOf(0);
     // Four bytes claimed, two on the line: the checksum is read as the third, then the CR fails.
-    EXPECT_EQ(LoadText(buffer, 0xFF, IntelHexFileType, ":04000000AABBCC\r\n"), "'$\r' is not a valid integer value");
+    EXPECT_EQ(LoadText(buffer, 0xFF, IntelHexFileType, ":04000000AABBCC\r\n"),
+              "'$\r' is not a valid integer value");
     EXPECT_EQ(buffer[0], 0xAA);
     EXPECT_EQ(buffer[2], 0xCC);
 }
@@ -126,12 +122,10 @@ TEST(IntelHexReadTest, SeventySeventhByteLiesBeyondTheExaminedColumns) {
 
 TEST(IntelHexReadTest, ConversionFailureKeepsWhatWasStoredBefore) {
     DataImage buffer = ImageOf(0);
-    EXPECT_EQ(LoadText(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0200010022G300\r\n:0100050033C7\r\n"),
-              "'$G3' is not a valid integer value");
-    EXPECT_EQ(buffer[0], 0x11);
-    EXPECT_EQ(buffer[1], 0x22);
-    EXPECT_EQ(buffer[2], 0x00);
-    EXPECT_EQ(buffer[5], 0x00);
+    EXPECT_EQ(
+        LoadText(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0200010022G300\r\n:0100050033C7\r\n"),
+        "'$G3' is not a valid integer value");
+    EXPECT_EQ(BytesAt(buffer, {0, 1, 2, 5}), (std::vector<int>{0x11, 0x22, 0, 0}));
 }
 
 TEST(IntelHexReadTest, RecordsPastTheBufferEndAreDropped) {

@@ -1,12 +1,13 @@
-#include <gtest/gtest.h>
-
 #include "BufferTextHelpers.h"
 #include "buffer/BufferWriters.h"
 #include "buffer/FileType.h"
 
+#include <gtest/gtest.h>
+
 namespace quennel {
 namespace {
 
+using test::BytesAt;
 using test::ImageOf;
 using test::LoadText;
 using test::WrittenLines;
@@ -14,8 +15,9 @@ using test::WrittenLines;
 const std::string F32(32, 'F');
 
 TEST(MotorolaHexWriteTest, ThirtyTwoByteDeviceOfFF) {
-    EXPECT_EQ(WrittenLines(WriteMotorolaHex, ImageOf(0xFF), 0x1F),
-              (std::vector<std::string>{"S214000000" + F32 + "FB", "S214000010" + F32 + "EB", "S804000000FB"}));
+    EXPECT_EQ(
+        WrittenLines(WriteMotorolaHex, ImageOf(0xFF), 0x1F),
+        (std::vector<std::string>{"S214000000" + F32 + "FB", "S214000010" + F32 + "EB", "S804000000FB"}));
 }
 
 TEST(MotorolaHexWriteTest, RecordOfZeroToFifteen) {
@@ -31,7 +33,8 @@ TEST(MotorolaHexWriteTest, LastRecordEndsAtTheDeviceEnd) {
     DataImage buffer{};
     buffer[0] = 0x12;
     buffer[1] = 0x99;
-    EXPECT_EQ(WrittenLines(WriteMotorolaHex, buffer, 0), (std::vector<std::string>{"S20500000012E8", "S804000000FB"}));
+    EXPECT_EQ(WrittenLines(WriteMotorolaHex, buffer, 0),
+              (std::vector<std::string>{"S20500000012E8", "S804000000FB"}));
     const auto lines = WrittenLines(WriteMotorolaHex, ImageOf(0), 0x12);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "S207000010000000E8");
@@ -46,12 +49,8 @@ TEST(MotorolaHexReadTest, ReadsS1S2AndS3Data) {
     EXPECT_EQ(LoadText(buffer, 0xFF, MotorolaHexFileType,
                        "S1050010AABB00\r\nS2060000300102FF\r\nS30700000020CCDD00\r\nS804000000FB\r\n"),
               "");
-    EXPECT_EQ(buffer[0x10], 0xAA);
-    EXPECT_EQ(buffer[0x11], 0xBB);
-    EXPECT_EQ(buffer[0x30], 0x01);
-    EXPECT_EQ(buffer[0x31], 0x02);
-    EXPECT_EQ(buffer[0x20], 0xCC);
-    EXPECT_EQ(buffer[0x21], 0xDD);
+    EXPECT_EQ(BytesAt(buffer, {0x10, 0x11, 0x30, 0x31, 0x20, 0x21}),
+              (std::vector<int>{0xAA, 0xBB, 0x01, 0x02, 0xCC, 0xDD}));
     EXPECT_EQ(buffer[0x12], 0x00) << "the checksum was stored as data";
 }
 
@@ -79,9 +78,7 @@ TEST(MotorolaHexReadTest, S7S8AndS9EndTheLoadAfterTheirLine) {
 TEST(MotorolaHexReadTest, StartAddressWrapsIntoTheDevice) {
     DataImage buffer = ImageOf(0);
     EXPECT_EQ(LoadText(buffer, 0xFF, MotorolaHexFileType, "S205000400AA00\r\nS306FFFFFF01BB00\r\n"), "");
-    EXPECT_EQ(buffer[0x00], 0xAA);
-    EXPECT_EQ(buffer[0x01], 0xBB);
-    EXPECT_EQ(buffer[0x100], 0x00);
+    EXPECT_EQ(BytesAt(buffer, {0x00, 0x01, 0x100}), (std::vector<int>{0xAA, 0xBB, 0x00}));
     // With no device known every record starts at 0.
     EXPECT_EQ(LoadText(buffer, 0, MotorolaHexFileType, "S1040123CC00\r\n"), "");
     EXPECT_EQ(buffer[0], 0xCC);
@@ -89,7 +86,8 @@ TEST(MotorolaHexReadTest, StartAddressWrapsIntoTheDevice) {
 
 TEST(MotorolaHexReadTest, CountsTooSmallForDataStoreNothing) {
     DataImage buffer = ImageOf(0);
-    EXPECT_EQ(LoadText(buffer, 0xFF, MotorolaHexFileType, "S1020010\r\nS103001000\r\nS3000000000000\r\n"), "");
+    EXPECT_EQ(LoadText(buffer, 0xFF, MotorolaHexFileType, "S1020010\r\nS103001000\r\nS3000000000000\r\n"),
+              "");
     EXPECT_EQ(buffer, ImageOf(0));
 }
 

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <random>
-
 #include "TempDirectory.h"
 #include "buffer/BufferFiles.h"
 #include "buffer/FileType.h"
+
+#include <gtest/gtest.h>
+#include <random>
 
 namespace quennel {
 namespace {
@@ -47,7 +46,8 @@ TEST_P(RoundTripTest, RandomImagesLoadBackToTheSameAddresses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, RoundTripTest,
-                         ::testing::Values(BinaryFileType, IntelHexFileType, MotorolaHexFileType, AsciiHexFileType));
+                         ::testing::Values(BinaryFileType, IntelHexFileType, MotorolaHexFileType,
+                                           AsciiHexFileType));
 
 } // namespace
 } // namespace quennel

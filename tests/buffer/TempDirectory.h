@@ -1,13 +1,12 @@
 #pragma once
 // A fresh directory for one test's files, removed with everything in it.
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
+#include <unistd.h>
 
 namespace quennel::test {
 

@@ -1,8 +1,8 @@
 #include "cli/CliConsole.h"
 
-#include <charconv>
-
 #include "cli/ProgressLine.h"
+
+#include <charconv>
 
 namespace quennel::cli {
 
@@ -35,7 +35,9 @@ void CliConsole::AddResult(const std::string& line) {
     if (!Muted)
         Print(line);
 }
-void CliConsole::ShowChecksum(const std::string& caption) { Print(caption); }
+void CliConsole::ShowChecksum(const std::string& caption) {
+    Print(caption);
+}
 
 // The address display shows "01A5"; a lower address than the last starts a new pass.
 void CliConsole::ShowAddress(const std::string& text) {
@@ -67,8 +69,14 @@ void CliConsole::ShowMessageBox(const MessageBoxRequest& box) {
     Print("[" + (box.Title.empty() ? std::string(ProgramTitle) : box.Title) + "] " + text);
 }
 
-void CliConsole::ProcessMessages() { Queue.ProcessMessages(); }
-void CliConsole::WaitForMessages() { Queue.WaitForMessages(); }
-void CliConsole::RunOnMessageThread(const std::function<void()>& call) { Queue.RunOnMessageThread(call); }
+void CliConsole::ProcessMessages() {
+    Queue.ProcessMessages();
+}
+void CliConsole::WaitForMessages() {
+    Queue.WaitForMessages();
+}
+void CliConsole::RunOnMessageThread(const std::function<void()>& call) {
+    Queue.RunOnMessageThread(call);
+}
 
 } // namespace quennel::cli

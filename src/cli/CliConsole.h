@@ -5,13 +5,13 @@
 // terminal. Calls from other threads (Ctrl-C) wait in a message queue until
 // the running operation processes its messages.
 
-#include <chrono>
-#include <ostream>
-#include <string>
-
 #include "core/MessageQueue.h"
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
+
+#include <chrono>
+#include <ostream>
+#include <string>
 
 namespace quennel::cli {
 

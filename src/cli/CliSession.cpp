@@ -1,17 +1,5 @@
 #include "cli/CliSession.h"
 
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <optional>
-#include <span>
-
 #include "buffer/BufferFiles.h"
 #include "buffer/IntegerText.h"
 #include "cli/CliConsole.h"
@@ -23,6 +11,17 @@
 #include "link/PpdevPort.h"
 #include "link/SimulatedBus.h"
 #include "link/SimulatedProgrammer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <span>
+#include <unistd.h>
 
 namespace quennel::cli {
 
@@ -43,7 +42,8 @@ bool ReadsFile(const std::string& command) {
 }
 
 std::string Lower(std::string text) {
-    std::ranges::transform(text, text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::ranges::transform(text, text.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
@@ -111,7 +111,8 @@ void Session::ListDevices() {
         if (!row.IsDevice)
             continue;
         std::snprintf(line, sizeof line, "%-9s %-8s %-5d %s", std::string(row.Caption).c_str(),
-                      std::string(row.Organisation).c_str(), row.DeviceClass, std::string(SeatingText(row)).c_str());
+                      std::string(row.Organisation).c_str(), row.DeviceClass,
+                      std::string(SeatingText(row)).c_str());
         Console.Print(line);
     }
 }
@@ -151,8 +152,9 @@ bool Session::ResolveFileTypes() {
     if (!output.empty()) {
         std::optional<int32_t> type = named ? named : FileTypeFromExtension(output);
         if (!type) {
-            Fail(output + ": cannot tell the format to write from the name; end it in .bin, .hex, .s19 or .txt, "
-                          "or name the format with -t bin|intel|motorola|ascii");
+            Fail(output +
+                 ": cannot tell the format to write from the name; end it in .bin, .hex, .s19 or .txt, "
+                 "or name the format with -t bin|intel|motorola|ascii");
             return false;
         }
         OutputType = *type;
@@ -217,7 +219,8 @@ bool Session::LoadInput() {
     try {
         FileOutcome outcome = LoadBufferFile(s.DataBuffer, s.DeviceEnd, InputType, O.File);
         if (outcome.Fault) {
-            Fail(O.File + ": " + (std::filesystem::is_directory(O.File) ? "it is a folder" : "could not be read"));
+            Fail(O.File + ": " +
+                 (std::filesystem::is_directory(O.File) ? "it is a folder" : "could not be read"));
             return false;
         }
         if (!outcome.Status.empty())
@@ -310,8 +313,8 @@ int Session::RunDeviceCommand() {
     if (O.Command == "detect")
         return ExitOk;
 
-    Console.Print("Device " + std::string(Device->Caption) + ", " + std::string(Device->Organisation) + ": seat it in the " +
-                  std::string(SeatingText(*Device)));
+    Console.Print("Device " + std::string(Device->Caption) + ", " + std::string(Device->Organisation) +
+                  ": seat it in the " + std::string(SeatingText(*Device)));
     DeviceOperations& operations = Core->Operations;
     if (O.Command == "blank")
         operations.Blank_ChkClick();

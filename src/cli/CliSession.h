@@ -3,9 +3,9 @@
 // from the options, builds the core over the chosen back-end and runs the
 // command through it.
 
-#include <ostream>
-
 #include "cli/CliOptions.h"
+
+#include <ostream>
 
 namespace quennel::cli {
 

@@ -1,5 +1,7 @@
 #include "cli/FileTypeChoice.h"
 
+#include "buffer/FileType.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -8,15 +10,14 @@
 #include <fstream>
 #include <utility>
 
-#include "buffer/FileType.h"
-
 namespace quennel::cli {
 
 namespace {
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
-    std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::ranges::transform(lower, lower.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower;
 }
 
@@ -95,14 +96,16 @@ std::optional<int32_t> RecogniseFileType(const std::filesystem::path& path, std:
     size_t start = head.find_first_not_of("\r\n");
     if (start != std::string::npos) {
         size_t end = head.find_first_of("\r\n\x1A", start);
-        std::string_view line = std::string_view(head).substr(start, end == std::string::npos ? end : end - start);
+        std::string_view line =
+            std::string_view(head).substr(start, end == std::string::npos ? end : end - start);
         if (auto type = TypeOfFirstRecord(line))
             return type;
     }
-    error = path.string() +
-            ": cannot tell its format: the first record is neither Intel hex (':'), a Motorola S-record ('S'), "
-            "nor ASCII hex digits, and the name does not end in .bin; name the format with -t "
-            "bin|intel|motorola|ascii";
+    error =
+        path.string() +
+        ": cannot tell its format: the first record is neither Intel hex (':'), a Motorola S-record ('S'), "
+        "nor ASCII hex digits, and the name does not end in .bin; name the format with -t "
+        "bin|intel|motorola|ascii";
     return std::nullopt;
 }
 

@@ -1,10 +1,9 @@
 #include "cli/ImageDigest.h"
 
-#include <nettle/sha1.h>
-#include <zlib.h>
-
 #include <array>
 #include <cstdio>
+#include <nettle/sha1.h>
+#include <zlib.h>
 
 namespace quennel::cli {
 

@@ -10,7 +10,9 @@ namespace {
 std::atomic<bool> InterruptRaised{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-extern "C" void RaiseInterrupt(int) { InterruptRaised.store(true); }
+extern "C" void RaiseInterrupt(int) {
+    InterruptRaised.store(true);
+}
 
 // Short enough that Ctrl-C feels immediate, long enough to cost nothing.
 constexpr auto PollEvery = std::chrono::milliseconds(20);

@@ -4,11 +4,11 @@
 // the running operation picks it up at its next message pump. A second
 // Ctrl-C ends the program at once, as it would without the watcher.
 
+#include "core/MessageQueue.h"
+
 #include <atomic>
 #include <functional>
 #include <thread>
-
-#include "core/MessageQueue.h"
 
 namespace quennel::cli {
 

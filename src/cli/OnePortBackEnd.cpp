@@ -14,7 +14,9 @@ bool OnePortBackEnd::Passes(uint16_t address) const {
     return offset <= 2 || offset == EcrOffset;
 }
 
-uint8_t OnePortBackEnd::ReadByte(uint16_t address) { return Passes(address) ? Inner.ReadByte(address) : EmptyBus; }
+uint8_t OnePortBackEnd::ReadByte(uint16_t address) {
+    return Passes(address) ? Inner.ReadByte(address) : EmptyBus;
+}
 
 void OnePortBackEnd::WriteByte(uint16_t address, uint8_t value) {
     if (Passes(address))

@@ -3,9 +3,9 @@
 // and its ECR) and shows every other address as an empty bus, so that the
 // search for the programmer touches nothing but the port the operator named.
 
-#include <cstdint>
-
 #include "link/PortBackEnd.h"
+
+#include <cstdint>
 
 namespace quennel::cli {
 

@@ -1,13 +1,12 @@
 // quennel-cli: the device operations, the buffer files and the programmer
 // search from the command line, over the same core as the window.
 
-#include <unistd.h>
+#include "cli/CliOptions.h"
+#include "cli/CliSession.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
-
-#include "cli/CliOptions.h"
-#include "cli/CliSession.h"
+#include <unistd.h>
 
 namespace {
 
@@ -16,11 +15,13 @@ using quennel::cli::CliOptions;
 // The options may stand before the command or after it, between its files.
 void AddSharedOptions(CLI::App& app, CliOptions& options) {
     app.add_option("-d,--device", options.Device, "device by its caption, e.g. 82S129 (see 'devices')");
-    app.add_option("-t,--type", options.Type,
-                   "file format: bin, intel, motorola or ascii (default: .bin is binary, otherwise by the first "
-                   "record; for read and convert, by the name of the file written)");
-    app.add_option("--port", options.Port,
-                   "0x278, 0x378, 0x3BC, or sim for the simulated programmer on 0x378 (default: search the three)");
+    app.add_option(
+        "-t,--type", options.Type,
+        "file format: bin, intel, motorola or ascii (default: .bin is binary, otherwise by the first "
+        "record; for read and convert, by the name of the file written)");
+    app.add_option(
+        "--port", options.Port,
+        "0x278, 0x378, 0x3BC, or sim for the simulated programmer on 0x378 (default: search the three)");
     app.add_option("--sim-chip", options.SimChip,
                    "1024-byte image of the simulated chip, created blank when missing, saved at the end");
     app.add_option("--sim-model", options.SimModel, "model of the simulated programmer: 1 or 2")
@@ -35,7 +36,8 @@ void AddCommand(CLI::App& app, CliOptions& options, const std::string& name, con
     AddSharedOptions(*command, options);
     command->callback([&options, name] { options.Command = name; });
     if (!files.empty())
-        command->add_option(files[0], options.File, files[0] == "IN" ? "file to convert" : "buffer file")->required();
+        command->add_option(files[0], options.File, files[0] == "IN" ? "file to convert" : "buffer file")
+            ->required();
     if (files.size() > 1)
         command->add_option(files[1], options.Output, "file to write")->required();
 }
@@ -56,10 +58,12 @@ int main(int argc, char** argv) {
     AddCommand(app, options, "compare", "check that the device can be programmed over with FILE", {"FILE"});
     AddCommand(app, options, "program", "program the device from FILE, then verify it", {"FILE"});
     AddCommand(app, options, "checksum", "show the checksum, CRC32 and SHA-1 of FILE", {"FILE"});
-    AddCommand(app, options, "convert", "convert IN to OUT (format of OUT from -t or its name)", {"IN", "OUT"});
+    AddCommand(app, options, "convert", "convert IN to OUT (format of OUT from -t or its name)",
+               {"IN", "OUT"});
     app.require_subcommand(1);
-    app.footer("Exit status: 0 success, 1 the device failed or no programmer was found, 2 bad usage or a file "
-               "that cannot be read or written, 130 interrupted.");
+    app.footer(
+        "Exit status: 0 success, 1 the device failed or no programmer was found, 2 bad usage or a file "
+        "that cannot be read or written, 130 interrupted.");
 
     try {
         app.parse(argc, argv);

@@ -7,10 +7,13 @@ namespace quennel {
 
 namespace {
 
-constexpr CatalogueRow Text(int32_t row, std::string_view text) { return {row, text, false, {}, {}, 0, 0, PromptMemo::None}; }
+constexpr CatalogueRow Text(int32_t row, std::string_view text) {
+    return {row, text, false, {}, {}, 0, 0, PromptMemo::None};
+}
 
-constexpr CatalogueRow Part(int32_t row, std::string_view text, std::string_view caption, std::string_view organisation,
-                            int32_t end, int32_t deviceClass, PromptMemo memo) {
+constexpr CatalogueRow Part(int32_t row, std::string_view text, std::string_view caption,
+                            std::string_view organisation, int32_t end, int32_t deviceClass,
+                            PromptMemo memo) {
     return {row, text, true, caption, organisation, end, deviceClass, memo};
 }
 
@@ -67,7 +70,9 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-const std::array<CatalogueRow, CatalogueRows>& Catalogue() { return Rows; }
+const std::array<CatalogueRow, CatalogueRows>& Catalogue() {
+    return Rows;
+}
 
 const CatalogueRow* FindDeviceByCaption(std::string_view caption) {
     for (const CatalogueRow& row : Rows)
@@ -108,6 +113,8 @@ std::string_view SeatingText(const CatalogueRow& row) {
     return {};
 }
 
-int DataBitsOfClass(int32_t deviceClass) { return deviceClass == 3 || deviceClass == 4 ? 4 : 8; }
+int DataBitsOfClass(int32_t deviceClass) {
+    return deviceClass == 3 || deviceClass == 4 ? 4 : 8;
+}
 
 } // namespace quennel

@@ -14,7 +14,7 @@ enum class PromptMemo { None, Lower, Upper, Page_1, Page_2 };
 
 struct CatalogueRow {
     int32_t Row = 0;
-    std::string_view ListText;     // as the list shows it (22 characters for a device)
+    std::string_view ListText; // as the list shows it (22 characters for a device)
     bool IsDevice = false;
     std::string_view Caption;      // the Device button's caption; empty for other rows
     std::string_view Organisation; // "256 X 4"

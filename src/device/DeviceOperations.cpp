@@ -7,7 +7,9 @@ namespace quennel {
 namespace {
 constexpr int32_t SettleBeforeVerifyMs = 75;
 
-bool IsFourBitClass(int32_t deviceClass) { return deviceClass == 3 || deviceClass == 4; }
+bool IsFourBitClass(int32_t deviceClass) {
+    return deviceClass == 3 || deviceClass == 4;
+}
 } // namespace
 
 std::string BlankFaultLine(int32_t address, uint8_t found) {
@@ -19,8 +21,8 @@ std::string VerifyFaultLine(int32_t address, uint8_t expected, uint8_t found) {
            HexDigits(found, 2);
 }
 
-DeviceOperations::DeviceOperations(SharedState& state, DeviceCycle& cycle, CommandFrame& frame, DelayTimer& timer,
-                                   OperatorConsole& console)
+DeviceOperations::DeviceOperations(SharedState& state, DeviceCycle& cycle, CommandFrame& frame,
+                                   DelayTimer& timer, OperatorConsole& console)
     : S(state), Cycle(cycle), Frame(frame), Timer(timer), Console(console) {}
 
 // A pass that ends by itself leaves EndReached at 1 (2 after the compare's
@@ -35,7 +37,9 @@ void DeviceOperations::ShowStopped() {
     Console.ShowStatus(StoppedCaption);
 }
 
-uint8_t DeviceOperations::BufferByte() const { return S.DataBuffer[static_cast<size_t>(S.CurrentAddress)]; }
+uint8_t DeviceOperations::BufferByte() const {
+    return S.DataBuffer[static_cast<size_t>(S.CurrentAddress)];
+}
 
 void DeviceOperations::BlankCell() {
     Cycle.ReadCell();
@@ -178,6 +182,8 @@ void DeviceOperations::Program_EpromClick() {
     }
 }
 
-void DeviceOperations::ProgramCell() { Cycle.ProgramCell(); }
+void DeviceOperations::ProgramCell() {
+    Cycle.ProgramCell();
+}
 
 } // namespace quennel

@@ -5,13 +5,13 @@
 // 0..DeviceEnd, framed by LockControls and UnlockControls, and reports
 // through the status line, its fault flag and the result list.
 
-#include <string>
-
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
 #include "device/CommandFrame.h"
 #include "device/DeviceCycle.h"
 #include "link/DelayTimer.h"
+
+#include <string>
 
 namespace quennel {
 

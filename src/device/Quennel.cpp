@@ -13,7 +13,9 @@ void QuennelCore::SelectDevice(const CatalogueRow& row) {
     State.DeviceClass = row.DeviceClass;
 }
 
-void QuennelCore::StopOperation() { State.EndReached = StopEndCount; }
+void QuennelCore::StopOperation() {
+    State.EndReached = StopEndCount;
+}
 
 void QuennelCore::CloseDown() {
     StopOperation();

@@ -1,14 +1,12 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <signal.h>
+#include "CliRunner.h"
 
 #include <chrono>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "CliRunner.h"
 
 namespace quennel::test {
 namespace {
@@ -83,7 +81,9 @@ TEST(Cli, BlankCheckOnBlankAndProgrammedChips) {
     ASSERT_EQ(cli.Run(Sim({"-d", "82S123", "program", "image.bin"})).Status, 0);
     run = cli.Run(Sim({"-d", "82S123", "blank"}));
     EXPECT_EQ(run.Status, 1);
-    EXPECT_THAT(run.Out, EndsWith("0003  EXPECTED-00 FOUND-80\n001A  EXPECTED-00 FOUND-01\nDevice is NOT Erased....\n"));
+    EXPECT_THAT(
+        run.Out,
+        EndsWith("0003  EXPECTED-00 FOUND-80\n001A  EXPECTED-00 FOUND-01\nDevice is NOT Erased....\n"));
 }
 
 TEST(Cli, CompareAndVerifyFailures) {
@@ -94,7 +94,8 @@ TEST(Cli, CompareAndVerifyFailures) {
     WriteFile(cli.PathOf("more.bin"), Image(32, {{0x05, 0x07}, {0x06, 0xFF}}));
     CliResult run = cli.Run(Sim({"-d", "82S123", "compare", "more.bin"}));
     EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_THAT(run.Out, EndsWith("Comparing Device for Re-Progamablity....\nDevice Can be Reprogrammed....\n"));
+    EXPECT_THAT(run.Out,
+                EndsWith("Comparing Device for Re-Progamablity....\nDevice Can be Reprogrammed....\n"));
 
     WriteFile(cli.PathOf("less.bin"), Image(32, {{0x05, 0x03}}));
     run = cli.Run(Sim({"-d", "82S123", "compare", "less.bin"}));
@@ -188,7 +189,7 @@ TEST(Cli, BadUsageAndUnreadableFilesExitWithTwoAndWriteNothing) {
     EXPECT_THAT(run.Err, HasSubstr("-d NAME"));
 
     EXPECT_EQ(cli.Run({"--port", "0x3bd", "detect"}).Status, 2);
-    EXPECT_EQ(cli.Run({"-d", "82S123", "verify"}).Status, 2);   // FILE missing
+    EXPECT_EQ(cli.Run({"-d", "82S123", "verify"}).Status, 2); // FILE missing
     EXPECT_EQ(cli.Run({"--frobnicate", "devices"}).Status, 2);
     EXPECT_EQ(cli.Run({"--sim-model", "3", "detect"}).Status, 2);
 
@@ -255,8 +256,8 @@ TEST(Cli, InterruptedProgrammingStopsReleasesAndSaves) {
     EXPECT_THAT(run.Out, Not(HasSubstr("Verifying")));
     const std::string chip = ReadFile(cli.PathOf("chip.bin"));
     ASSERT_EQ(chip.size(), 1024u);
-    EXPECT_EQ(chip[0], '\xFF');      // cells done before the stop were saved
-    EXPECT_EQ(chip[0x3FF], '\x00');  // the pass never got there
+    EXPECT_EQ(chip[0], '\xFF');     // cells done before the stop were saved
+    EXPECT_EQ(chip[0x3FF], '\x00'); // the pass never got there
 
     // The port was given back last: after DisablePorts no register of it is touched.
     const std::string trace = ReadFile(cli.PathOf("bus.trace"));

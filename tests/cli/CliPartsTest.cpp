@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "CliRunner.h"
 #include "buffer/FileType.h"
 #include "cli/FileTypeChoice.h"
@@ -9,6 +5,9 @@
 #include "cli/OnePortBackEnd.h"
 #include "cli/ProgressLine.h"
 #include "link/SimulatedBus.h"
+
+#include <gtest/gtest.h>
+#include <string>
 
 namespace quennel::cli {
 namespace {

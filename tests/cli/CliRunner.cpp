@@ -1,14 +1,13 @@
 #include "CliRunner.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <iterator>
+#include <signal.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace quennel::test {
 
@@ -48,9 +47,13 @@ void CliRunner::Start(const std::vector<std::string>& arguments) {
     }
 }
 
-std::string CliRunner::OutputSoFar() const { return ReadFile(PathOf(".stdout")); }
+std::string CliRunner::OutputSoFar() const {
+    return ReadFile(PathOf(".stdout"));
+}
 
-void CliRunner::Signal(int signal) { ::kill(Child, signal); }
+void CliRunner::Signal(int signal) {
+    ::kill(Child, signal);
+}
 
 CliResult CliRunner::Wait() {
     int status = 0;

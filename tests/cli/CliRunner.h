@@ -2,11 +2,10 @@
 // Runs the built quennel-cli in a scratch folder of its own and collects
 // what it printed and how it ended.
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace quennel::test {

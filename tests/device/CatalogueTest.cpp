@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
+#include "device/Catalogue.h"
 
+#include <gtest/gtest.h>
 #include <set>
 #include <string>
-
-#include "device/Catalogue.h"
 
 namespace quennel {
 namespace {

@@ -1,15 +1,14 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
-
-#include "support/FakeConsole.h"
 #include "buffer/Checksum.h"
 #include "device/Quennel.h"
 #include "link/SimulatedBus.h"
 #include "link/SimulatedProgrammer.h"
+#include "support/FakeConsole.h"
+
+#include <algorithm>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace quennel {
 namespace {
@@ -151,7 +150,8 @@ TEST_F(DeviceOperationsTest, CompareStopsOnTheFirstCellThatCannotBeProgrammedOve
     EXPECT_EQ(Console.Status, "Device CAN NOT be Reprogrammed....");
     EXPECT_EQ(Console.Address, "0007");
     EXPECT_EQ(Console.AddressHistory.back(), "0007");
-    EXPECT_EQ(std::ranges::count(Console.AddressHistory, std::string("0008")), 0); // nothing after it was read
+    EXPECT_EQ(std::ranges::count(Console.AddressHistory, std::string("0008")),
+              0); // nothing after it was read
     EXPECT_THAT(Console.Results, IsEmpty());
     EXPECT_TRUE(Console.LastUnlockFault);
     ExpectUnlockedAtEnd();
@@ -257,7 +257,8 @@ INSTANTIATE_TEST_SUITE_P(DeviceOperations, ProgramEveryClassTest,
                                            ClassCase{"82S131", {{0x02, 0x01}, {0x1A5, 0x08}}},
                                            ClassCase{"74S571", {{0x03, 0x02}, {0x1FF, 0x04}}},
                                            ClassCase{"74S473", {{0x04, 0x10}, {0x101, 0x80}}},
-                                           ClassCase{"82S181", {{0x005, 0x20}, {0x205, 0x01}, {0x3FF, 0x80}}}),
+                                           ClassCase{"82S181",
+                                                     {{0x005, 0x20}, {0x205, 0x01}, {0x3FF, 0x80}}}),
                          [](const auto& info) { return std::string(info.param.Caption); });
 
 TEST_F(DeviceOperationsTest, FourBitPartIsNeverPulsedOnItsUpperBits) {

@@ -92,6 +92,7 @@ private:
     int32_t OutputType = 0;
     std::optional<uint16_t> OnlyPort;
     bool Simulated = false;
+    bool ChipLoaded = false; // only a chip that was loaded is saved back
 
     SimulatedProgrammer Programmer;
     SimulatedBus SimBus;
@@ -191,6 +192,7 @@ bool Session::BuildBackEnd() {
             Fail("simulated chip " + O.SimChip + ": " + error);
             return false;
         }
+        ChipLoaded = !O.SimChip.empty();
         SimBus.Attach(SimulatedPortBase, Programmer);
         BackEnd = &SimBus;
     } else {
@@ -341,7 +343,7 @@ int Session::RunDeviceCommand() {
 // The simulated chip is kept whatever became of the command.
 int Session::Finish(int status) {
     Console.EndProgress();
-    if (Simulated && !O.SimChip.empty()) {
+    if (ChipLoaded) {
         std::string error;
         if (!Programmer.SaveChip(O.SimChip, &error)) {
             Fail("simulated chip " + O.SimChip + " not saved: " + error);

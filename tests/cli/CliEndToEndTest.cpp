@@ -158,6 +158,11 @@ TEST(Cli, ChecksumCrc32AndSha1OfKnownImages) {
                                   "CRC32=ab4f6165\nSHA-1=f98d518c0fd93e5159aaea5f4347e3ccaf535a9b\n"));
     run = cli.Run({"-d", "82S123", "checksum", "back.hex"});
     EXPECT_THAT(run.Out, HasSubstr("CRC32=ab4f6165\n"));
+
+    // A command that needs no programmer leaves the simulated chip as it was.
+    const std::string chip = ReadFile(cli.PathOf("chip.bin"));
+    ASSERT_EQ(cli.Run(Sim({"-d", "82S123", "checksum", "back.hex"})).Status, 0);
+    EXPECT_EQ(ReadFile(cli.PathOf("chip.bin")), chip);
 }
 
 TEST(Cli, DetectionReportsModelAndAbsence) {

@@ -106,12 +106,12 @@ private:
 
 void Session::ListDevices() {
     char line[128];
-    std::snprintf(line, sizeof line, "%-9s %-8s %-5s %s", "Device", "Cells", "Class", "Seating");
+    std::snprintf(line, sizeof line, "%-8s %-13s %-6s%s", "Device", "Organisation", "Class", "Seating");
     Console.Print(line);
     for (const CatalogueRow& row : Catalogue()) {
         if (!row.IsDevice)
             continue;
-        std::snprintf(line, sizeof line, "%-9s %-8s %-5d %s", std::string(row.Caption).c_str(),
+        std::snprintf(line, sizeof line, "%-8s %-13s %-6d%s", std::string(row.Caption).c_str(),
                       std::string(row.Organisation).c_str(), row.DeviceClass,
                       std::string(SeatingText(row)).c_str());
         Console.Print(line);

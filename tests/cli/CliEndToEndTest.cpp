@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -239,7 +240,9 @@ TEST(Cli, HelpAndVersion) {
     EXPECT_THAT(run.Out, StartsWith("quennel-cli "));
     run = cli.Run({"devices"});
     EXPECT_EQ(run.Status, 0);
-    EXPECT_THAT(run.Out, HasSubstr("\n74S471    256 X 8  5     20-pin adapter socket\n"));
+    EXPECT_THAT(run.Out, StartsWith("Device   Organisation  Class Seating\n"));
+    EXPECT_THAT(run.Out, HasSubstr("\n74S471   256 X 8       5     20-pin adapter socket\n"));
+    EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 28); // a heading and 27 devices
 }
 
 // Ctrl-C in the middle of programming: the pass ends at the next cell, the

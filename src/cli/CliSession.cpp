@@ -291,12 +291,15 @@ int Session::RunOnCore() {
     if (O.Command == "convert")
         return SaveImage(O.Output, OutputType) ? ExitOk : ExitBadUsage;
 
-    InterruptWatcher watcher(Console.Queue, [this] {
-        Interrupted = true;
-        Core->StopOperation();
-    });
-    const int status = RunDeviceCommand();
-    Console.ProcessMessages(); // a Ctrl-C that came after the last pump
+    int status = ExitOk;
+    {
+        InterruptWatcher watcher(Console.Queue, [this] {
+            Interrupted = true;
+            Core->StopOperation();
+        });
+        status = RunDeviceCommand();
+    }
+    Console.ProcessMessages(); // a Ctrl-C posted after the command's last pump
     Core->ReleasePort();
     return Interrupted ? ExitInterrupted : status;
 }

@@ -255,7 +255,7 @@ TEST(Cli, InterruptedProgrammingStopsReleasesAndSaves) {
     while (cli.OutputSoFar().find("Programming Device from Buffer....") == std::string::npos &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::this_thread::sleep_for(std::chrono::milliseconds(400)); // a few pulses in
+    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // set-up and a few cells in
     cli.Signal(SIGINT);
     CliResult run = cli.Wait();
 

@@ -9,8 +9,8 @@
 #include "cli/OnePortBackEnd.h"
 #include "device/Quennel.h"
 #include "link/PpdevPort.h"
-#include "link/SimulatedBus.h"
-#include "link/SimulatedProgrammer.h"
+#include "sim/SimulatedBus.h"
+#include "sim/SimulatedProgrammer.h"
 
 #include <algorithm>
 #include <cerrno>

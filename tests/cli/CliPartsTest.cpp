@@ -4,7 +4,7 @@
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
 #include "cli/ProgressLine.h"
-#include "link/SimulatedBus.h"
+#include "sim/SimulatedBus.h"
 
 #include <gtest/gtest.h>
 #include <string>

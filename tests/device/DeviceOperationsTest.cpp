@@ -1,7 +1,7 @@
 #include "buffer/Checksum.h"
 #include "device/Quennel.h"
-#include "link/SimulatedBus.h"
-#include "link/SimulatedProgrammer.h"
+#include "sim/SimulatedBus.h"
+#include "sim/SimulatedProgrammer.h"
 #include "support/FakeConsole.h"
 
 #include <algorithm>

@@ -8,8 +8,8 @@
 #include "link/DelayTimer.h"
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"
-#include "link/SimulatedBus.h"
-#include "link/SimulatedProgrammer.h"
+#include "sim/SimulatedBus.h"
+#include "sim/SimulatedProgrammer.h"
 #include "support/FakeConsole.h"
 
 #include <algorithm>

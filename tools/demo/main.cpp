@@ -6,7 +6,7 @@
 #include "link/BusTrace.h"
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"
-#include "link/SimulatedBus.h"
+#include "sim/SimulatedBus.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "link/SimulatedProgrammer.h"
+#include "sim/SimulatedProgrammer.h"
 
 #include <chrono>
 #include <cstdio>

@@ -7,7 +7,7 @@
 // mode). Settings and the chip may be changed at any time, also in the middle
 // of an operation, from the thread that drives the bus.
 
-#include "link/SimulatedViolation.h"
+#include "sim/SimulatedViolation.h"
 
 #include <array>
 #include <cstdint>

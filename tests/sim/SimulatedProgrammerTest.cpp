@@ -1,6 +1,6 @@
 // The simulated programmer driven straight at its registers, as the wire
 // would drive a real one.
-#include "link/SimulatedProgrammer.h"
+#include "sim/SimulatedProgrammer.h"
 
 #include <chrono>
 #include <filesystem>

@@ -8,8 +8,8 @@
 // base + 0x402 lies outside the range and is always reachable.
 
 #include "link/PortBackEnd.h"
-#include "link/SimulatedProgrammer.h"
-#include "link/SimulatedViolation.h"
+#include "sim/SimulatedProgrammer.h"
+#include "sim/SimulatedViolation.h"
 
 #include <cstdint>
 #include <map>

@@ -1,4 +1,4 @@
-#include "link/SimulatedBus.h"
+#include "sim/SimulatedBus.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
 // The simulated I/O bus: empty ranges, attached ports, the open-range guard.
-#include "link/SimulatedBus.h"
+#include "sim/SimulatedBus.h"
 
 #include <gtest/gtest.h>
 

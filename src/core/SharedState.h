@@ -11,6 +11,10 @@ namespace quennel {
 
 inline constexpr int BufferSize = 1024;
 
+// The end count a stop from outside leaves in EndReached; a pass that ends
+// by itself leaves 1, the program-over compare at most 2.
+inline constexpr int32_t StopEndCount = 5;
+
 struct SharedState {
     // The printer port in use.
     uint16_t PortBase = 0;
@@ -35,6 +39,13 @@ struct SharedState {
     // Address counter of a pass and its end count.
     int32_t CurrentAddress = 0;
     int32_t EndReached = 0;
+    // Set by a stop from outside (a close, a signal) and never rewound: the
+    // program is ending, so no later pass may start and look unfinished work
+    // over as done. Every idle state puts EndReached back to StopEndCount.
+    bool StopRequested = false;
+    // True from the first write of a programming pulse to its last: a stop
+    // then lets the pulse run its full time instead of ending its wait.
+    bool PulseInFlight = false;
 
     // Mode values of the device cycle (only their low bytes reach the latches).
     int32_t Latch0BMode = 0;

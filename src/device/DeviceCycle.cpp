@@ -63,7 +63,9 @@ void DeviceCycle::SetIdleState() {
         S.LatchValue = 0xA0;
         Latches.Latch03();
     }
-    S.EndReached = 0;
+    // A stop that arrived before this idle state (inside a command frame's
+    // message pump) must still end the pass that follows.
+    S.EndReached = S.StopRequested ? StopEndCount : 0;
     S.CurrentAddress = 0;
 }
 
@@ -161,6 +163,7 @@ void DeviceCycle::PulseNational() {
 // The pulse lasts the 10 ms wait plus the message pumps around it, never less.
 // Should the port be released meanwhile, the latch routines drop the rest.
 void DeviceCycle::Pulse(uint8_t latch0BHeld, uint8_t latch0BAfter) {
+    S.PulseInFlight = true;
     const uint8_t a8 = static_cast<uint8_t>(S.Latch0BAddress & 0x01);
     S.LatchValue = Latch02Pulse;
     Latches.Latch02();
@@ -180,6 +183,7 @@ void DeviceCycle::Pulse(uint8_t latch0BHeld, uint8_t latch0BAfter) {
     Latches.Latch0B();
     S.LatchValue = Latch02AfterPulse;
     Latches.Latch02();
+    S.PulseInFlight = false;
 }
 
 void DeviceCycle::StepAddress() {

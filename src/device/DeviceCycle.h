@@ -28,7 +28,7 @@ public:
     DeviceCycle(SharedState& state, LatchProtocol& latches, DelayTimer& timer, OperatorConsole& console);
 
     // Idle latch values (only when a programmer was found); always rewinds
-    // CurrentAddress and EndReached.
+    // CurrentAddress and EndReached (to StopEndCount once a stop was asked).
     void SetIdleState();
     // Mode values to latches 0B, 01 and 02, then 100 ms to settle.
     void ApplySetup();

@@ -19,10 +19,6 @@ namespace quennel {
 // before its last cell: its verdict would rest on cells never looked at.
 inline constexpr const char* StoppedCaption = "Operation Stopped....";
 
-// The end count a stop from outside leaves in EndReached; a pass that ends
-// by itself leaves 1, the compare at most 2.
-inline constexpr int32_t StopEndCount = 5;
-
 // "001A  EXPECTED-00 FOUND-0F"
 std::string BlankFaultLine(int32_t address, uint8_t found);
 // "001A  EXPECTED-3F FOUND-0F"

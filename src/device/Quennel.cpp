@@ -14,15 +14,21 @@ void QuennelCore::SelectDevice(const CatalogueRow& row) {
 }
 
 void QuennelCore::StopOperation() {
+    State.StopRequested = true;
     State.EndReached = StopEndCount;
 }
 
-void QuennelCore::CloseDown() {
+void QuennelCore::RequestClose() {
+    StopOperation();
+    if (!State.PulseInFlight)
+        State.DelayMs = 0;
+}
+
+void QuennelCore::ShutDown() {
     StopOperation();
     State.DelayMs = 0;
     Timer.ThreadedTimer1.SetEnabled(false);
-    if (State.ProgrammerModel > 0)
-        Latches.ClosePort();
+    ReleasePort();
 }
 
 void QuennelCore::ReleasePort() {

@@ -28,13 +28,19 @@ public:
     // Takes the row's device: DeviceRow, DeviceEnd and DeviceClass.
     void SelectDevice(const CatalogueRow& row);
 
-    // Ends a running pass at its next test of EndReached. A wait or pulse
-    // in flight runs its full time, so no fuse is left half blown.
+    // Ends a running pass at its next test of EndReached, and every pass
+    // after it before its first cell. A wait or pulse in flight runs its
+    // full time, so no fuse is left half blown.
     void StopOperation();
-    // What the window's close does: the pass stops, a running wait ends at
-    // once, the timer stops, and a found programmer's port is released
-    // (whatever remains of a pulse sequence is dropped).
-    void CloseDown();
+    // The window's close, asked from inside a running command's message
+    // pump: the pass stops at its next cell and a settling or confirming
+    // wait ends at once, but a programming pulse in flight runs its full
+    // 10 ms and its closing latch writes. ShutDown follows once the command
+    // has returned.
+    void RequestClose();
+    // The end of the program: the timer stops and a found programmer is
+    // left idle and its port given back; nothing touches the port after.
+    void ShutDown();
     // Leaves a found programmer idle and gives the port back; nothing
     // touches the port afterwards. A pass stopped before stays stopped.
     void ReleasePort();

@@ -92,6 +92,13 @@ void ProgrammerDetection::FindProgrammer() {
         S.ProgrammerModel = 0;
         return;
     }
+    if (S.StopRequested) {
+        // The program is closing: the search ends here, quietly, and the
+        // port goes back as a port that did not answer would.
+        Latches.ClosePort();
+        S.ProgrammerModel = 0;
+        return;
+    }
     TryPort();
     if (S.ProgrammerModel == 0) {
         ShowNotFound();

@@ -272,35 +272,86 @@ TEST_F(DeviceOperationsTest, FourBitPartIsNeverPulsedOnItsUpperBits) {
     EXPECT_THAT(Console.Results, ElementsAre("0010  EXPECTED-F1 FOUND-01"));
 }
 
-// The window's close from inside a message pump: the pass stops and the
-// port is released at once, so the rest of the pulse sequence is dropped and
-// nothing touches the port again.
-TEST_F(DeviceOperationsTest, ProgrammingClosedMidPulseTouchesNoPortAfterTheRelease) {
+// The window's close from inside a message pump: the pulse in flight runs
+// its full time and its closing writes, the pass ends before the next bit,
+// and only then is the programmer left idle and the port given back.
+TEST_F(DeviceOperationsTest, ProgrammingClosedMidPulseFinishesThePulseBeforeTheRelease) {
     Select("82S123");
     S.DataBuffer.fill(0xFF);
-    size_t eventsAtRelease = 0;
+    bool asked = false;
     Console.DuringMessages = [&] {
-        if (S.PortOpen && Programmer.Pulses().size() >= 2) {
-            Core.CloseDown();
-            eventsAtRelease = Trace.Events().size();
+        if (!asked && Programmer.PulseOn() && Programmer.Pulses().size() >= 1) {
+            asked = true;
+            Core.RequestClose();
         }
     };
     Core.Operations.Program_EpromClick();
-
+    Console.DuringMessages = nullptr;
+    ASSERT_TRUE(asked);
     EXPECT_EQ(Console.Status, StoppedCaption);
-    EXPECT_TRUE(Core.Operations.WasStopped());
     EXPECT_TRUE(Console.LastUnlockFault);
     EXPECT_FALSE(Saw("Verifying Device to Buffer...."));
-    EXPECT_FALSE(Saw("Device is Programmed...."));
-    EXPECT_LE(Programmer.Pulses().size(), 3u);
+    EXPECT_EQ(Programmer.Pulses().size(), 2u);
+    EXPECT_FALSE(Programmer.PulseOn());
+
+    Core.ShutDown();
+    EXPECT_FALSE(S.PortOpen);
+    EXPECT_EQ(Programmer.Latch(0x02), 0x3B) << "left idle before the release";
+    EXPECT_EQ(Programmer.Latch(0x0B), 0x76);
+    ExpectHonestPulses();
     ExpectUnlockedAtEnd();
-    for (const SimulatedViolation& violation : Bus.Violations())
-        EXPECT_NE(violation.What, SimulatedViolation::Kind::ClosedRangeAccess) << violation.Detail;
-    ASSERT_GT(eventsAtRelease, 0u);
-    for (size_t i = eventsAtRelease; i < Trace.Events().size(); ++i) {
-        const BusEvent& event = Trace.Events()[i];
-        EXPECT_EQ(event.What, BusEvent::Kind::Call) << BusTrace::Format(event);
-    }
+    // After the range is given back only the port library and the ECR,
+    // which lies outside the range, are touched.
+    const auto& events = Trace.Events();
+    auto release = std::ranges::find_if(events.rbegin(), events.rend(), [](const BusEvent& event) {
+        return event.What == BusEvent::Kind::Call && event.Call == "DisablePorts";
+    });
+    ASSERT_NE(release, events.rend());
+    for (auto later = events.rbegin(); later != release; ++later)
+        EXPECT_TRUE(later->What == BusEvent::Kind::Call || later->Address == 0x378 + 0x402)
+            << BusTrace::Format(*later);
+}
+
+// A close during the programming set-up's settling wait ends that wait at
+// once and no fuse is touched.
+TEST_F(DeviceOperationsTest, ProgrammingClosedDuringSetUpGivesNoPulse) {
+    Select("82S123");
+    S.DataBuffer.fill(0xFF);
+    bool asked = false;
+    Console.DuringMessages = [&] {
+        if (!asked && S.DelayMs != 0) {
+            asked = true;
+            Core.RequestClose();
+            EXPECT_EQ(S.DelayMs, 0) << "a settling wait ends at once";
+        }
+    };
+    Core.Operations.Program_EpromClick();
+    Console.DuringMessages = nullptr;
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(Console.Status, StoppedCaption);
+    EXPECT_THAT(Programmer.Pulses(), IsEmpty());
+    Core.ShutDown();
+    EXPECT_FALSE(S.PortOpen);
+    EXPECT_THAT(Bus.Violations(), IsEmpty());
+}
+
+// A stop that arrives while the frame paints its lock (before the verify's
+// own frame rewinds the pass) still stops the verify: no verdict is given
+// on cells never read.
+TEST_F(DeviceOperationsTest, StopDuringTheFramesLockIsNotLost) {
+    Select("82S123");
+    S.DataBuffer[0x04] = 0x11;
+    Console.DuringMessages = [&] {
+        if (Console.Locks == 1)
+            Core.StopOperation();
+    };
+    Core.Operations.Verify_EpromClick();
+    Console.DuringMessages = nullptr;
+    EXPECT_EQ(Console.Status, StoppedCaption);
+    EXPECT_TRUE(Console.LastUnlockFault);
+    EXPECT_FALSE(Saw("Device Verified to Buffer...."));
+    EXPECT_FALSE(Saw("Device Did NOT Verify to Buffer...."));
+    EXPECT_THAT(Console.Results, IsEmpty());
 }
 
 // Ctrl-C on the command line: the stop lets the pulse in flight run its full
@@ -341,9 +392,16 @@ TEST_F(DeviceOperationsTest, StoppedBlankCheckDoesNotClaimAnErasedDevice) {
     EXPECT_EQ(Console.Status, StoppedCaption);
     EXPECT_THAT(Console.Results, ElementsAre("0002  EXPECTED-00 FOUND-01"));
     EXPECT_TRUE(Console.LastUnlockFault);
+}
 
-    // Stopping the verify: no verdict either way.
-    Console.Results.clear();
+TEST_F(DeviceOperationsTest, StoppedVerifyGivesNoVerdict) {
+    Select("82S23");
+    Programmer.Fuses[0x02] = 0x01;
+    Programmer.Fuses[0x1C] = 0x01;
+    Console.DuringMessages = [&] {
+        if (!Console.Results.empty())
+            Core.StopOperation();
+    };
     S.DataBuffer[0x02] = 0x01;
     S.DataBuffer[0x03] = 0x01;
     Core.Operations.Verify_EpromClick();

@@ -354,6 +354,31 @@ TEST(Detection, PortGivenBackDuringThePauseIsNotOpenedAgain) {
     EXPECT_TRUE(rig.Bus.Violations().empty());
 }
 
+// A close asked during the pause while the port is still held: the search
+// ends quietly, gives the port back with its ECR, and tries nothing more.
+TEST(Detection, StopDuringThePauseEndsTheSearchWithThePortGivenBack) {
+    DetectionRig rig;
+    rig.Bus.Attach(0x378, rig.Present);
+    bool stopped = false;
+    rig.Console.DuringMessages = [&] {
+        if (stopped)
+            return;
+        stopped = true;
+        rig.S.StopRequested = true;
+        rig.S.DelayMs = 0;
+    };
+    rig.FindProgrammer();
+
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(CountCalls(rig.Trace, "EnablePorts", {0x378, 0x37A}), 1);
+    EXPECT_FALSE(rig.S.PortOpen);
+    EXPECT_EQ(rig.S.ProgrammerModel, 0);
+    EXPECT_EQ(rig.Present.Ecr, OriginalEcr);
+    EXPECT_TRUE(rig.Console.Boxes.empty()) << "no not-found box for a search the operator ended";
+    EXPECT_EQ(rig.Console.Results.size(), 4u) << "two lines for 0278, two for 0378, none after the pause";
+    EXPECT_TRUE(rig.Bus.Violations().empty());
+}
+
 TEST(Detection, PortLibraryFailureDoesNotStopTheSearch) {
     DetectionRig rig;
     rig.Bus.RefuseOpen = "busy";

@@ -280,7 +280,7 @@ TEST_F(DeviceOperationsTest, ProgrammingClosedMidPulseFinishesThePulseBeforeTheR
     S.DataBuffer.fill(0xFF);
     bool asked = false;
     Console.DuringMessages = [&] {
-        if (!asked && Programmer.PulseOn() && Programmer.Pulses().size() >= 1) {
+        if (!asked && Programmer.PulseOn() && Programmer.Pulses().size() >= 1 && S.DelayMs != 0) {
             asked = true;
             Core.RequestClose();
         }

@@ -1,0 +1,81 @@
+// The device list and the seating prompt: choosing a row sets the Device
+// button's caption, DeviceEnd and DeviceClass, and shows how to seat the part.
+
+#include "buffer/IntegerText.h"
+#include "console/MainForm.h"
+#include "device/Catalogue.h"
+#include "link/Detection.h"
+
+#include <algorithm>
+
+namespace quennel {
+
+namespace {
+
+constexpr int PromptX = 170;
+constexpr int PromptY = 260;
+constexpr int32_t NoDeviceEnd = 0x3FF;
+
+// DeviceEnd in upper-case hex, at least three digits (01F, 3FF).
+std::string EndCaption(int32_t deviceEnd) {
+    const auto value = static_cast<uint32_t>(deviceEnd);
+    int digits = 3;
+    while (digits < 8 && (value >> (4 * digits)) != 0)
+        ++digits;
+    return "Device End=" + HexDigits(value, digits);
+}
+
+} // namespace
+
+// The list stays open, with the commands locked, until a row is chosen.
+void TMainForm::DeviceClick() {
+    LockControls();
+    ShowPage(Device_Box);
+}
+
+void TMainForm::Device_BoxClick() {
+    State().DeviceRow = Device_Box->currentRow();
+    Device_Box->hide();
+    ApplyDeviceSelection();
+    UnlockControls();
+}
+
+void TMainForm::ApplyDeviceSelection() {
+    ShowStatus(ProgrammerCaption(State()));
+    const int32_t row = State().DeviceRow;
+    if (row >= 0 && row < CatalogueRows) {
+        const CatalogueRow& chosen = Catalogue()[static_cast<size_t>(row)];
+        if (chosen.IsDevice) {
+            Device->setText(
+                QString::fromUtf8(chosen.Caption.data(), static_cast<qsizetype>(chosen.Caption.size())));
+            Core().SelectDevice(chosen);
+            if (OnDeviceSeated)
+                OnDeviceSeated(chosen.DeviceClass);
+            QPlainTextEdit* memo = chosen.Memo == PromptMemo::Lower    ? Lower
+                                   : chosen.Memo == PromptMemo::Upper  ? Upper
+                                   : chosen.Memo == PromptMemo::Page_1 ? Page_1
+                                                                       : Page_2;
+            ShowAdapterPrompt(memo);
+        } else {
+            SelectNoDevice();
+        }
+    }
+    End_Add->setText(QString::fromStdString(EndCaption(State().DeviceEnd)));
+}
+
+// The page stays on view exactly while the box is open.
+void TMainForm::ShowAdapterPrompt(QPlainTextEdit* memo) {
+    ShowPage(memo);
+    Dialogs.ShowBox({MessageBoxRequest::Kind::Information, "Information", "", PromptX, PromptY});
+    memo->hide();
+}
+
+// A heading, a note or an empty row: the whole buffer counts, with the class
+// of the device chosen before.
+void TMainForm::SelectNoDevice() {
+    State().DeviceEnd = NoDeviceEnd;
+    Device->setText("No Device");
+    Dialogs.ShowBox({MessageBoxRequest::Kind::Information, "Information", "No Device Was Selected.", {}, {}});
+}
+
+} // namespace quennel

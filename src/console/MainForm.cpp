@@ -1,0 +1,307 @@
+#include "console/MainForm.h"
+
+#include "buffer/IntegerText.h"
+#include "console/QtDialogs.h"
+#include "console/logic/HelpFileLocation.h"
+#include "link/Detection.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <exception>
+
+namespace quennel {
+
+namespace {
+
+const QColor StatusBusy(255, 255, 0);
+const QColor StatusPassed(0, 255, 0);
+const QColor StatusFailed(255, 0, 0);
+
+constexpr int DesignWidth = 662;
+constexpr int DesignHeight = 476;
+
+} // namespace
+
+std::string WindowCaption() {
+    return std::string(ProgramTitle) + " " + QUENNEL_VERSION;
+}
+
+TMainForm::TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace) : Dialogs(dialogs) {
+    setObjectName("MainForm");
+    ProgramDir = QCoreApplication::applicationDirPath().toStdString();
+    setWindowTitle(QString::fromStdString(WindowCaption()));
+    CreateControls();
+    resize(DesignWidth, DesignHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(DesignWidth / 2, DesignHeight / 2));
+    QCore = std::make_unique<QuennelCore>(backEnd, *this, trace);
+    ConnectHandlers();
+    FormCreate();
+}
+
+// The core goes first: its timer may still hand a tick to this window.
+TMainForm::~TMainForm() {
+    QCore.reset();
+}
+
+void TMainForm::OnClick(QPushButton* button, void (TMainForm::*handler)()) {
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { Deliver([this, handler] { (this->*handler)(); }); });
+}
+
+void TMainForm::ConnectHandlers() {
+    OnClick(Program_Eprom, &TMainForm::Program_EpromClick);
+    OnClick(Blank_Chk, &TMainForm::Blank_ChkClick);
+    OnClick(Verify_Eprom, &TMainForm::Verify_EpromClick);
+    OnClick(Move_Eprom, &TMainForm::Move_EpromClick);
+    OnClick(Compare, &TMainForm::CompareClick);
+    OnClick(Device, &TMainForm::DeviceClick);
+    OnClick(Help_1, &TMainForm::Help_1Click);
+    OnClick(Scale, &TMainForm::ScaleClick);
+    StaticText3->OnClick = [this] { Deliver([this] { StaticText3Click(); }); };
+    connect(Device_Box, &QListWidget::itemClicked, this, [this] { Deliver([this] { Device_BoxClick(); }); });
+    Device_Box->installEventFilter(this);
+}
+
+// A choice in the device list is made with a click, or with Enter on the
+// row the arrow keys moved to.
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Device_Box && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Deliver([this] { Device_BoxClick(); });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::Deliver(const std::function<void()>& handler) {
+    ++HandlerDepth;
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ShowErrorReport(error.what());
+    }
+    --HandlerDepth;
+    if (HandlerDepth == 0 && CloseWanted)
+        QMetaObject::invokeMethod(
+            this, [this] { close(); }, Qt::QueuedConnection);
+}
+
+void TMainForm::ShowErrorReport(const std::string& message) {
+    Dialogs.ShowBox({MessageBoxRequest::Kind::Error, ProgramTitle, ErrorReportText(message), {}, {}});
+}
+
+void TMainForm::FormCreate() {
+    // The file dialogs open in the current directory until a file is chosen.
+    OpenDialog1 = {"Open", "Bin|*.Bin|Hex|*.Hex|All|*.*", 1, ".Bin", "", "", true, false};
+    SaveDialog1 = {"Save As", "Bin|*.Bin|Hex|*.Hex|All|*.*", 1, "Bin", "", "", false, true};
+    Device->setText("No Device");
+    Memo1->clear();
+    ProcessMessages();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (Shown)
+        return;
+    Shown = true;
+    if (StartUpOnShow)
+        QTimer::singleShot(0, this, [this] { Deliver([this] { StartUp(); }); });
+}
+
+// The programmer is searched for with the whole window disabled, so that no
+// command starts while the ports are probed; then the device list opens
+// while no device is chosen.
+void TMainForm::StartUp() {
+    ProcessMessages();
+    setEnabled(false);
+    State().ProgrammerModel = 0;
+    Core().Detection.FindProgrammer();
+    Memo1->hide();
+    setEnabled(true);
+    if (CloseWanted)
+        return;
+    UnlockControls();
+    if (Device->text() == "No Device")
+        ShowPage(Device_Box);
+}
+
+void TMainForm::LockControls() {
+    Core().Frame.LockControls();
+}
+
+void TMainForm::UnlockControls() {
+    Core().Frame.UnlockControls();
+}
+
+void TMainForm::StaticText3Click() {
+    if (State().ProgrammerModel == 0) {
+        Memo1->clear();
+        setEnabled(false);
+        Core().Detection.FindProgrammer();
+        if (State().ProgrammerModel > 0) {
+            ShowStatus(ProgrammerCaption(State()));
+            if (Device->text() == "No Device")
+                ShowPage(Device_Box);
+        }
+        Memo1->hide();
+        setEnabled(true);
+    }
+    UnlockControls();
+}
+
+void TMainForm::Help_1Click() {
+    UnlockControls();
+    Memo1->hide();
+    const std::filesystem::path currentDir = QDir::currentPath().toStdString();
+    std::vector<std::string> lines;
+    bool read = false;
+    for (const std::filesystem::path& candidate : HelpFileCandidates(currentDir, ProgramDir)) {
+        if ((read = ReadHelpLines(candidate, lines)))
+            break;
+    }
+    if (!read)
+        return;
+    Help1->clear();
+    QString text;
+    for (const std::string& line : lines)
+        text += QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size())) + '\n';
+    text.chop(1);
+    Help1->setPlainText(text);
+    ShowPage(Help1);
+}
+
+void TMainForm::Program_EpromClick() {
+    Core().Operations.Program_EpromClick();
+}
+
+void TMainForm::Blank_ChkClick() {
+    Core().Operations.Blank_ChkClick();
+}
+
+void TMainForm::Verify_EpromClick() {
+    Core().Operations.Verify_EpromClick();
+}
+
+void TMainForm::Move_EpromClick() {
+    Core().Operations.Move_EpromClick();
+}
+
+void TMainForm::CompareClick() {
+    Core().Operations.CompareClick();
+}
+
+// A close that arrives in the middle of a command (inside its message pump)
+// is not carried out there: the command is asked to stop, ends at its next
+// cell, and the close follows as soon as it has returned. A pulse in flight
+// thereby keeps its full width, and nothing touches the port after it has
+// been given back.
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (HandlerDepth > 0) {
+        CloseWanted = true;
+        Core().RequestClose();
+        event->ignore();
+        return;
+    }
+    FormCloseQuery();
+    event->accept();
+}
+
+void TMainForm::FormCloseQuery() {
+    if (ShutDownDone)
+        return;
+    ShutDownDone = true;
+    Core().ShutDown();
+    ProcessMessages();
+}
+
+void TMainForm::ShowPage(QWidget* page) {
+    page->show();
+    page->raise();
+}
+
+void TMainForm::ShowStatus(const std::string& text) {
+    StaticText3->setText(QString::fromStdString(text));
+    FitStaticText(StaticText3);
+}
+
+void TMainForm::ClearResults() {
+    Memo1->clear();
+}
+
+void TMainForm::ShowResults(bool visible) {
+    if (visible)
+        ShowPage(Memo1);
+    else
+        Memo1->hide();
+}
+
+void TMainForm::AddResult(const std::string& line) {
+    Memo1->appendPlainText(QString::fromStdString(line));
+}
+
+void TMainForm::ShowAddress(const std::string& text) {
+    Address->setText(QString::fromStdString(text));
+}
+
+void TMainForm::ShowChecksum(const std::string& caption) {
+    Chk_Sum_But->setText(QString::fromStdString(caption));
+}
+
+// The sixteen command buttons in the frame's order; the address display
+// is not one of them.
+void TMainForm::LockCommands() {
+    for (QPushButton* button :
+         {Program_Eprom, Verify_Eprom, Move_Eprom, Blank_Chk, Compare, Chk_Sum_But, Start_Add, Save_But,
+          Load_But, File_But, End_Add, Device, Help_1, Scale, Edit, Fill})
+        button->setEnabled(false);
+    Memo1->hide();
+    Help1->hide();
+    SetStatusColour(StatusBusy);
+}
+
+void TMainForm::UnlockCommands(bool programmerFound, bool fault) {
+    if (programmerFound) {
+        for (QPushButton* button : {Program_Eprom, Verify_Eprom, Move_Eprom, Blank_Chk, Compare})
+            button->setEnabled(true);
+    }
+    for (QPushButton* button :
+         {Chk_Sum_But, Start_Add, Save_But, Load_But, File_But, End_Add, Device, Help_1, Scale, Edit, Fill})
+        button->setEnabled(true);
+    Help1->hide();
+    FillBox->hide();
+    Fill_Edit->hide();
+    File_Type->hide();
+    SetStatusColour(fault ? StatusFailed : StatusPassed);
+}
+
+void TMainForm::ShowMessageBox(const MessageBoxRequest& box) {
+    Dialogs.ShowBox(box);
+}
+
+void TMainForm::ProcessMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TMainForm::WaitForMessages() {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TMainForm::RunOnMessageThread(const std::function<void()>& call) {
+    if (QThread::currentThread() == thread()) {
+        call();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [&call] { call(); }, Qt::BlockingQueuedConnection);
+}
+
+} // namespace quennel

@@ -1,0 +1,180 @@
+#pragma once
+// The one window of the program: a column of coloured panels with the
+// command buttons, the status line and the address display across the top, a
+// work area that shows one page at a time, and the last file's name at the
+// bottom. It is the operator's console of the core: the core runs detection,
+// the command frame and the device operations, the window shows them.
+//
+// Every control's object name is its name in the window's design
+// (Program_Eprom, StaticText3, Device_Box ...), so tests find them by name.
+// Handlers keep the names of the control and event they answer.
+
+#include "console/ClickableText.h"
+#include "console/DialogSeam.h"
+#include "core/OperatorConsole.h"
+#include "device/Quennel.h"
+
+#include <QFrame>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quennel {
+
+class TMainForm : public QWidget, public OperatorConsole {
+public:
+    // backEnd, dialogs and trace (when given) must outlive the window.
+    TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace = nullptr);
+    ~TMainForm() override;
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    QuennelCore& Core() { return *QCore; }
+    SharedState& State() { return QCore->State; }
+
+    // Runs a handler as the window delivers events: an error that no command
+    // handles is shown in the application error report and the command is
+    // abandoned there; a close that arrived meanwhile is carried out after.
+    void Deliver(const std::function<void()>& handler);
+    // The application error report: a modal error box titled with the
+    // program's title.
+    void ShowErrorReport(const std::string& message);
+
+    // Whether the first show of the window runs the start-up; tests that
+    // drive the start-up themselves switch it off before showing the window.
+    bool StartUpOnShow = true;
+    // Where the program's own files lie (its help text); the executable's folder.
+    std::filesystem::path ProgramDir;
+    // Called after a device row has been applied, with its class: the
+    // simulated socket then holds a part of that width.
+    std::function<void(int32_t deviceClass)> OnDeviceSeated;
+
+    // The window and its command frame.
+    void FormCreate();
+    void StartUp();
+    void LockControls();
+    void UnlockControls();
+    void StaticText3Click();
+    void Help_1Click();
+    void ScaleClick();
+
+    // The device list and the seating prompt.
+    void DeviceClick();
+    void Device_BoxClick();
+    void ApplyDeviceSelection();
+    void ShowAdapterPrompt(QPlainTextEdit* memo);
+    void SelectNoDevice();
+
+    // The five device operations.
+    void Program_EpromClick();
+    void Blank_ChkClick();
+    void Verify_EpromClick();
+    void Move_EpromClick();
+    void CompareClick();
+
+    // What the operator asks of the window's close: the running pass stops
+    // (a pulse in flight runs its full time), then the programmer is left
+    // idle and its port given back. Always allowed.
+    void FormCloseQuery();
+
+    // The operator's console of the core.
+    void ShowStatus(const std::string& text) override;
+    void ClearResults() override;
+    void ShowResults(bool visible) override;
+    void AddResult(const std::string& line) override;
+    void ShowAddress(const std::string& text) override;
+    void ShowChecksum(const std::string& caption) override;
+    void LockCommands() override;
+    void UnlockCommands(bool programmerFound, bool fault) override;
+    void ShowMessageBox(const MessageBoxRequest& box) override;
+    void ProcessMessages() override;
+    void WaitForMessages() override;
+    void RunOnMessageThread(const std::function<void()>& call) override;
+
+    // The button-size switch: 0 normal, 1 large.
+    int32_t ScaleTag = 0;
+    // The file dialogs' settings; OpenDialog1's file name is the last file loaded.
+    FileDialogRequest OpenDialog1;
+    FileDialogRequest SaveDialog1;
+
+    // Panels of the left-hand column.
+    QFrame* Panel7 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QFrame* Panel5 = nullptr;
+    QFrame* Panel4 = nullptr;
+    QFrame* Panel6 = nullptr;
+
+    // The sixteen command buttons and the address display.
+    QPushButton* Program_Eprom = nullptr;
+    QPushButton* Blank_Chk = nullptr;
+    QPushButton* Verify_Eprom = nullptr;
+    QPushButton* Move_Eprom = nullptr;
+    QPushButton* Compare = nullptr;
+    QPushButton* Device = nullptr;
+    QPushButton* Edit = nullptr;
+    QPushButton* Fill = nullptr;
+    QPushButton* Chk_Sum_But = nullptr;
+    QPushButton* Load_But = nullptr;
+    QPushButton* Save_But = nullptr;
+    QPushButton* File_But = nullptr;
+    QPushButton* Help_1 = nullptr;
+    QPushButton* Scale = nullptr;
+    QPushButton* Start_Add = nullptr;
+    QPushButton* End_Add = nullptr;
+    QPushButton* Address = nullptr;
+
+    // Status line, last file, and the pages of the work area.
+    ClickableText* StaticText3 = nullptr;
+    QLabel* StaticText4 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPlainTextEdit* Help1 = nullptr;
+    QListWidget* Device_Box = nullptr;
+    QListWidget* File_Type = nullptr;
+    QListWidget* FillBox = nullptr;
+    QLineEdit* Fill_Edit = nullptr;
+    QPlainTextEdit* Edit_1 = nullptr;
+    QLineEdit* Chg_Edit_Add = nullptr;
+    QPlainTextEdit* Page_1 = nullptr;
+    QPlainTextEdit* Page_2 = nullptr;
+    QPlainTextEdit* Lower = nullptr;
+    QPlainTextEdit* Upper = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void ConnectHandlers();
+    void OnClick(QPushButton* button, void (TMainForm::*handler)());
+    // Shows a page of the work area above the others.
+    static void ShowPage(QWidget* page);
+    // The status line and the last file's name take the width of their text.
+    void FitStaticText(QLabel* text);
+    void SetStatusColour(const QColor& colour);
+    // Every control the window owns, each after its parent.
+    std::vector<QWidget*> AllControls() const;
+    void ScaleControls(int32_t m, int32_t d);
+
+    DialogSeam& Dialogs;
+    std::unique_ptr<QuennelCore> QCore;
+    int HandlerDepth = 0;
+    bool CloseWanted = false;
+    bool ShutDownDone = false;
+    bool Shown = false;
+    int DeviceRowHeight = 15;
+};
+
+// The window's caption: the program's title and its version.
+std::string WindowCaption();
+
+} // namespace quennel

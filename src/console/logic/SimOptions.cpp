@@ -1,0 +1,130 @@
+#include "console/logic/SimOptions.h"
+
+namespace quennel {
+
+const std::vector<SimFault>& SimFaults() {
+    static const std::vector<SimFault> faults{
+        {"unpowered", "the power pack is unplugged: the programmer does not answer", &SimOptions::Unpowered},
+        {"stuck-fuses", "a part whose fuses will not blow: programming fails its verify",
+         &SimOptions::StuckFuses},
+        {"no-ecr", "a port without the ECP extended control register", &SimOptions::NoEcr},
+    };
+    return faults;
+}
+
+namespace {
+
+// The value of an option given as "--name VALUE" or "--name=VALUE".
+bool TakeValue(const std::vector<std::string>& arguments, size_t& i, const std::string& name,
+               std::string& value, bool& matched, std::string& error) {
+    const std::string& argument = arguments[i];
+    matched = false;
+    if (argument == name) {
+        matched = true;
+        if (i + 1 >= arguments.size()) {
+            error = name + " needs a value";
+            return false;
+        }
+        value = arguments[++i];
+    } else if (argument.starts_with(name + "=")) {
+        matched = true;
+        value = argument.substr(name.size() + 1);
+    } else {
+        return true;
+    }
+    if (value.empty()) {
+        error = name + " needs a value";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options, std::string& error) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            options.Help = true;
+            continue;
+        }
+        if (argument == "--version") {
+            options.Version = true;
+            continue;
+        }
+        if (argument == "--absent") {
+            options.Absent = true;
+            continue;
+        }
+        std::string value;
+        bool matched = false;
+        if (!TakeValue(arguments, i, "--chip", value, matched, error))
+            return false;
+        if (matched) {
+            options.ChipFile = value;
+            continue;
+        }
+        if (!TakeValue(arguments, i, "--trace", value, matched, error))
+            return false;
+        if (matched) {
+            options.TraceFile = value;
+            continue;
+        }
+        if (!TakeValue(arguments, i, "--model", value, matched, error))
+            return false;
+        if (matched) {
+            if (value != "1" && value != "2") {
+                error = "--model takes 1 (the older model) or 2 (the current one), not '" + value + "'";
+                return false;
+            }
+            options.Model = value == "1" ? 1 : 2;
+            continue;
+        }
+        if (!TakeValue(arguments, i, "--fault", value, matched, error))
+            return false;
+        if (matched) {
+            bool known = false;
+            for (const SimFault& fault : SimFaults()) {
+                if (value == fault.Name) {
+                    options.*fault.Flag = true;
+                    known = true;
+                }
+            }
+            if (!known) {
+                error = "unknown fault '" + value + "'; see --help";
+                return false;
+            }
+            continue;
+        }
+        error = "unknown option '" + argument + "'; see --help";
+        return false;
+    }
+    return true;
+}
+
+std::string SimUsage() {
+    std::string text = "Usage: quennel-sim [OPTIONS]\n"
+                       "\n"
+                       "The Quennel window over a simulated programmer on the printer port at 0x378,\n"
+                       "with a simulated fuse PROM in its socket: the safe way to try the program.\n"
+                       "The socket always holds a part of the width of the device chosen.\n"
+                       "\n"
+                       "Options:\n"
+                       "  --chip FILE     the simulated chip: a 1024-byte image kept between runs,\n"
+                       "                  created blank when missing (default quennel-sim-chip.bin\n"
+                       "                  in the current folder)\n"
+                       "  --model 1|2     the programmer's model: 1 the older, 2 the current (default 2)\n"
+                       "  --absent        no programmer on any port\n"
+                       "  --trace FILE    write every register access to FILE\n"
+                       "  --fault NAME    put a fault on the bench (may be given more than once):\n";
+    for (const SimFault& fault : SimFaults()) {
+        std::string name = fault.Name;
+        name.resize(14, ' ');
+        text += "                    " + name + fault.Description + "\n";
+    }
+    text += "  --help          show this text\n"
+            "  --version       show the version\n";
+    return text;
+}
+
+} // namespace quennel

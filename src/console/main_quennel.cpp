@@ -1,0 +1,34 @@
+// quennel: the window over the programmer on the machine's printer ports.
+
+#include "console/MainForm.h"
+#include "console/QtDialogs.h"
+#include "console/ShutdownSignals.h"
+#include "link/PpdevPort.h"
+
+#include <QApplication>
+#include <cstring>
+#include <iostream>
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "quennel " << QUENNEL_VERSION << '\n';
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::cout
+                << "Usage: quennel\n\nReads, blank-checks, verifies and programs bipolar fuse PROMs through\n"
+                   "the programmer on one of the printer ports 0x278, 0x378 and 0x3BC.\n"
+                   "quennel-sim runs the same window over a simulated programmer.\n";
+            return 0;
+        }
+    }
+    QApplication application(argc, argv);
+    QApplication::setStyle("Fusion");
+    std::unique_ptr<quennel::PortBackEnd> hardware = quennel::MakeHardwareBackEnd();
+    quennel::QtDialogs dialogs;
+    quennel::TMainForm form(*hardware, dialogs);
+    quennel::CloseOnShutdownSignals(form);
+    form.show();
+    return QApplication::exec();
+}

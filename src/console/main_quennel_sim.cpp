@@ -1,0 +1,83 @@
+// quennel-sim: the window over a simulated programmer on the printer port at
+// 0x378, with a simulated fuse PROM kept in a file between runs.
+
+#include "console/MainForm.h"
+#include "console/QtDialogs.h"
+#include "console/ShutdownSignals.h"
+#include "console/logic/SimOptions.h"
+#include "device/Catalogue.h"
+#include "sim/SimulatedBus.h"
+#include "sim/SimulatedProgrammer.h"
+
+#include <QApplication>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+constexpr uint16_t SimulatedPortBase = 0x378;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace quennel;
+    SimOptions options;
+    std::string error;
+    if (!ParseSimOptions({argv + 1, argv + argc}, options, error)) {
+        std::cerr << "quennel-sim: " << error << '\n';
+        return 2;
+    }
+    if (options.Help) {
+        std::cout << SimUsage();
+        return 0;
+    }
+    if (options.Version) {
+        std::cout << "quennel-sim " << QUENNEL_VERSION << '\n';
+        return 0;
+    }
+
+    SimulatedProgrammer programmer;
+    programmer.Model = options.Model;
+    programmer.Powered = !options.Unpowered;
+    programmer.FusesBlow = !options.StuckFuses;
+    programmer.HasEcr = !options.NoEcr;
+    if (!programmer.LoadChip(options.ChipFile, &error)) {
+        std::cerr << "quennel-sim: simulated chip " << options.ChipFile << ": " << error << '\n';
+        return 2;
+    }
+    SimulatedBus bus;
+    if (!options.Absent)
+        bus.Attach(SimulatedPortBase, programmer);
+    std::unique_ptr<BusTrace> trace;
+    if (!options.TraceFile.empty()) {
+        trace = std::make_unique<BusTrace>();
+        if (!trace->WriteTo(options.TraceFile)) {
+            std::cerr << "quennel-sim: the trace file " << options.TraceFile << " cannot be written\n";
+            return 2;
+        }
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setStyle("Fusion");
+    QtDialogs dialogs;
+    int status = 0;
+    {
+        TMainForm form(bus, dialogs, trace.get());
+        // The operator seats what the prompt asks for: a part of the chosen width.
+        form.OnDeviceSeated = [&programmer](int32_t deviceClass) {
+            programmer.Width = DataBitsOfClass(deviceClass);
+        };
+        CloseOnShutdownSignals(form);
+        form.show();
+        status = QApplication::exec();
+    }
+
+    if (!programmer.SaveChip(options.ChipFile, &error)) {
+        std::cerr << "quennel-sim: simulated chip " << options.ChipFile << " not saved: " << error << '\n';
+        status = 2;
+    }
+    // What a real part would have suffered.
+    for (const SimulatedViolation& violation : bus.Violations())
+        std::cerr << "quennel-sim: violation: " << violation.Detail << '\n';
+    return status;
+}

@@ -1,0 +1,191 @@
+// The five device operations started from their buttons on the simulated
+// programmer, and the window's close in the middle of one.
+
+#include "WindowRig.h"
+#include "device/DeviceOperations.h"
+
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <gmock/gmock.h>
+
+namespace quennel::test {
+namespace {
+
+using ::testing::IsEmpty;
+
+const QColor Lime(0, 255, 0);
+const QColor Red(255, 0, 0);
+
+class DeviceButtonsTest : public ::testing::Test {
+protected:
+    DeviceButtonsTest() {
+        Rig.StartUp();
+        Rig.Find<QWidget>("Device_Box")->hide();
+    }
+
+    void Select(int row) {
+        Rig.Click("Device");
+        Rig.ChooseDeviceRow(row);
+    }
+
+    QStringList MemoLines() {
+        return Rig.Find<QPlainTextEdit>("Memo1")->toPlainText().split('\n', Qt::SkipEmptyParts);
+    }
+
+    void ExpectHonestWire() {
+        for (const ProgrammingPulse& pulse : Rig.Programmer.Pulses()) {
+            EXPECT_GE(pulse.WidthMs, MinimumPulseMs);
+            EXPECT_TRUE(pulse.InProgrammingMode);
+        }
+        EXPECT_THAT(Rig.Bus.Violations(), IsEmpty());
+    }
+
+    WindowRig Rig;
+};
+
+TEST_F(DeviceButtonsTest, BlankCheckListsEveryNonBlankCellInAddressOrder) {
+    Select(3); // 82S123, 32 x 8
+    Rig.Programmer.Fuses[0x1A] = 0x0F;
+    Rig.Programmer.Fuses[0x03] = 0x80;
+    Rig.Click("Blank_Chk");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device is NOT Erased....");
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_TRUE(Rig.Visible("Memo1"));
+    EXPECT_EQ(MemoLines(), QStringList({"0003  EXPECTED-00 FOUND-80", "001A  EXPECTED-00 FOUND-0F"}));
+    EXPECT_EQ(Rig.Text("Address"), "001F");
+
+    Rig.Programmer.Fuses.fill(0);
+    Rig.Click("Blank_Chk");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device is Erased....");
+    EXPECT_EQ(Rig.StatusColour(), Lime);
+    EXPECT_FALSE(Rig.Visible("Memo1"));
+}
+
+TEST_F(DeviceButtonsTest, VerifyAndMoveOnAFourBitPart) {
+    Select(7); // 82S129, 256 x 4
+    Rig.Programmer.Fuses[0x10] = 0x0F;
+    Rig.Programmer.Fuses[0xFF] = 0x05;
+    Rig.State().DataBuffer[0x10] = 0x3F;
+    Rig.State().DataBuffer[0xFF] = 0x05;
+    Rig.Click("Verify_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Verify to Buffer....");
+    EXPECT_EQ(MemoLines(), QStringList({"0010  EXPECTED-3F FOUND-0F"}));
+    EXPECT_EQ(Rig.StatusColour(), Red);
+
+    Rig.State().DataBuffer[0x300] = 0xEE; // above the device: kept
+    Rig.Click("Move_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Has Been Moved to Buffer....");
+    EXPECT_EQ(Rig.State().DataBuffer[0x10], 0x0F);
+    EXPECT_EQ(Rig.State().DataBuffer[0x300], 0xEE);
+    EXPECT_EQ(Rig.Text("Chk_Sum_But"), "CheckSum=0014");
+    EXPECT_EQ(Rig.StatusColour(), Lime);
+    EXPECT_FALSE(Rig.Visible("Memo1"));
+
+    Rig.Click("Verify_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Verified to Buffer....");
+    EXPECT_EQ(Rig.Text("Address"), "00FF");
+}
+
+TEST_F(DeviceButtonsTest, CompareStopsAtTheFirstCellThatCannotTakeTheBuffer) {
+    Select(3);
+    Rig.Programmer.Fuses[0x04] = 0x05;
+    Rig.Programmer.Fuses[0x09] = 0x05;
+    Rig.State().DataBuffer[0x04] = 0x07;
+    Rig.State().DataBuffer[0x09] = 0x03;
+    const QStringList memoBefore = MemoLines();
+    Rig.Click("Compare");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device CAN NOT be Reprogrammed....");
+    EXPECT_EQ(Rig.Text("Address"), "0009");
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_EQ(MemoLines(), memoBefore) << "the compare lists nothing";
+    EXPECT_FALSE(Rig.Visible("Memo1"));
+
+    Rig.State().DataBuffer[0x09] = 0x07;
+    Rig.Click("Compare");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Can be Reprogrammed....");
+    EXPECT_EQ(Rig.Text("Address"), "001F");
+}
+
+TEST_F(DeviceButtonsTest, ProgramThenTheFullVerify) {
+    Select(3);
+    Rig.State().DataBuffer[0x00] = 0x81;
+    Rig.State().DataBuffer[0x1F] = 0x10;
+    Rig.Click("Program_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device is Programmed....");
+    EXPECT_EQ(Rig.StatusColour(), Lime);
+    EXPECT_EQ(Rig.Programmer.Fuses[0x00], 0x81);
+    EXPECT_EQ(Rig.Programmer.Fuses[0x1F], 0x10);
+    EXPECT_EQ(Rig.Programmer.Pulses().size(), 3u);
+    ExpectHonestWire();
+
+    // A blown fuse the buffer does not want: the verify after programming lists it.
+    Rig.Programmer.Fuses[0x05] = 0x02;
+    Rig.Click("Program_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Program....");
+    EXPECT_EQ(MemoLines(), QStringList({"0005  EXPECTED-00 FOUND-02"}));
+    EXPECT_EQ(Rig.StatusColour(), Red);
+}
+
+// The close box during programming: the pulse in flight keeps its 10 ms,
+// the pass ends, the programmer is left idle and its port given back, and
+// nothing touches the port afterwards.
+TEST_F(DeviceButtonsTest, CloseDuringProgrammingStopsSafely) {
+    Select(3);
+    Rig.State().DataBuffer.fill(0xFF);
+    QTimer closer;
+    closer.setInterval(1);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (Rig.Programmer.PulseOn() && Rig.Programmer.Pulses().size() >= 3) {
+            closer.stop();
+            Rig.Form().close();
+        }
+    });
+    closer.start();
+    Rig.Click("Program_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), StoppedCaption);
+    EXPECT_FALSE(Rig.Programmer.PulseOn());
+    EXPECT_LE(Rig.Programmer.Pulses().size(), 5u);
+    EXPECT_TRUE(Rig.Form().isVisible()) << "the close waits for the command to return";
+
+    // The close follows once the command has returned.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Rig.Form().isVisible());
+    EXPECT_FALSE(Rig.State().PortOpen);
+    EXPECT_EQ(Rig.Programmer.Latch(0x02), 0x3B) << "idle before the release";
+    ExpectHonestWire();
+    const auto& events = Rig.Trace.Events();
+    auto release = std::find_if(events.rbegin(), events.rend(), [](const BusEvent& event) {
+        return event.What == BusEvent::Kind::Call && event.Call == "DisablePorts";
+    });
+    ASSERT_NE(release, events.rend());
+    for (auto later = events.rbegin(); later != release; ++later)
+        EXPECT_TRUE(later->What == BusEvent::Kind::Call || later->Address == 0x378 + 0x402)
+            << BusTrace::Format(*later);
+}
+
+// A close that lands while the verify's frame paints its lock (the moment
+// the frame used to rewind the stop) still ends in a stop, never a verdict.
+TEST_F(DeviceButtonsTest, CloseAtTheStartOfAVerifyIsNotLost) {
+    Select(3);
+    Rig.State().DataBuffer[0x02] = 0x40;
+    QTimer closer;
+    closer.setInterval(0);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (!Rig.Enabled("Verify_Eprom")) {
+            closer.stop();
+            Rig.Form().close();
+        }
+    });
+    closer.start();
+    Rig.Click("Verify_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), StoppedCaption);
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_THAT(MemoLines(), IsEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(Rig.State().PortOpen);
+    EXPECT_THAT(Rig.Bus.Violations(), IsEmpty());
+}
+
+} // namespace
+} // namespace quennel::test

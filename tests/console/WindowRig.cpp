@@ -1,0 +1,55 @@
+#include "WindowRig.h"
+
+#include "device/Catalogue.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+
+namespace quennel::test {
+
+WindowRig::WindowRig(bool programmerAttached) {
+    if (programmerAttached)
+        Bus.Attach(0x378, Programmer);
+    Window = std::make_unique<TMainForm>(Bus, Dialogs, &Trace);
+    Window->StartUpOnShow = false;
+    Window->OnDeviceSeated = [this](int32_t deviceClass) { Programmer.Width = DataBitsOfClass(deviceClass); };
+    Window->show();
+}
+
+WindowRig::~WindowRig() {
+    Window->close();
+}
+
+std::string WindowRig::Text(const char* name) {
+    QWidget* control = Find<QWidget>(name);
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        return button->text().toStdString();
+    if (auto* label = qobject_cast<QLabel*>(control))
+        return label->text().toStdString();
+    return {};
+}
+
+QColor WindowRig::StatusColour() {
+    QWidget* status = Find<QWidget>("StaticText3");
+    return status->palette().color(QPalette::Window);
+}
+
+void WindowRig::StartUp() {
+    Window->Deliver([this] { Window->StartUp(); });
+}
+
+void WindowRig::Click(const char* name) {
+    QWidget* control = Find<QWidget>(name);
+    QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+}
+
+void WindowRig::ChooseDeviceRow(int row) {
+    auto* list = Find<QListWidget>("Device_Box");
+    list->scrollToItem(list->item(row));
+    const QRect place = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place.center());
+}
+
+} // namespace quennel::test

@@ -1,0 +1,54 @@
+#pragma once
+// The window on Qt's offscreen platform over a simulated programmer at
+// 0x378 (or none), with its dialogs answered by the test. The window is shown
+// but its start-up is left to the test.
+
+#include "ScriptedDialogs.h"
+#include "console/MainForm.h"
+#include "sim/SimulatedBus.h"
+#include "sim/SimulatedProgrammer.h"
+
+#include <QColor>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+namespace quennel::test {
+
+class WindowRig {
+public:
+    explicit WindowRig(bool programmerAttached = true);
+    ~WindowRig();
+
+    TMainForm& Form() { return *Window; }
+    SharedState& State() { return Window->State(); }
+
+    template <typename Control> Control* Find(const char* name) {
+        auto* control = Window->findChild<Control*>(name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    // Shown within the window (the window itself being shown).
+    bool Visible(const char* name) { return !Find<QWidget>(name)->isHidden(); }
+    bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
+    std::string Text(const char* name);
+    QColor StatusColour();
+
+    // What the window does when it is first shown, and a click on a button
+    // or the status line by the mouse.
+    void StartUp();
+    void Click(const char* name);
+    // Chooses a row of the device list with the mouse.
+    void ChooseDeviceRow(int row);
+
+    SimulatedProgrammer Programmer;
+    SimulatedBus Bus;
+    BusTrace Trace;
+    ScriptedDialogs Dialogs;
+
+private:
+    std::unique_ptr<TMainForm> Window;
+};
+
+} // namespace quennel::test

@@ -72,7 +72,7 @@ void BufferEditor::RedrawView() {
         CursorRow = 0;
         CursorColumn = 0;
     }
-    ViewStart -= ViewStart % RowBytes;
+    ViewStart -= ViewStart % RowBytes; // a page always starts on a row
 
     CursorNibble = 0;
     Page.clear();

@@ -56,6 +56,11 @@ void TMainForm::OnClick(QPushButton* button, void (TMainForm::*handler)()) {
 }
 
 void TMainForm::ConnectHandlers() {
+    // The buffer commands.
+
+    // The buffer editor.
+
+    // The device operations and the window's own.
     OnClick(Program_Eprom, &TMainForm::Program_EpromClick);
     OnClick(Blank_Chk, &TMainForm::Blank_ChkClick);
     OnClick(Verify_Eprom, &TMainForm::Verify_EpromClick);

@@ -58,7 +58,6 @@ public:
 
     // The window and its command frame.
     void FormCreate();
-    void StartUp();
     void LockControls();
     void UnlockControls();
     void StaticText3Click();
@@ -79,6 +78,12 @@ public:
     void Move_EpromClick();
     void CompareClick();
 
+    // The buffer commands: check sum, fill, file type, load and save.
+
+    // The buffer editor.
+
+    // Start-up and shutdown.
+    void StartUp();
     // What the operator asks of the window's close: the running pass stops
     // (a pulse in flight runs its full time), then the programmer is left
     // idle and its port given back. Always allowed.

@@ -1,0 +1,55 @@
+// quennel-window-picture: renders the window, as an operator sees it after
+// choosing a device and checking it blank, into a PNG file for the README.
+// It runs on Qt's offscreen platform over the simulated programmer, with every
+// box answered OK.
+
+#include "console/MainForm.h"
+#include "sim/SimulatedBus.h"
+#include "sim/SimulatedProgrammer.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <iostream>
+
+namespace {
+
+class AnswerOk : public quennel::DialogSeam {
+public:
+    void ShowBox(const quennel::MessageBoxRequest&) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    std::optional<std::string> ChooseOpenFile(const quennel::FileDialogRequest&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const quennel::FileDialogRequest&) override { return {}; }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: quennel-window-picture FILE.png\n";
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QApplication::setStyle("Fusion");
+
+    quennel::SimulatedProgrammer programmer;
+    quennel::SimulatedBus bus;
+    bus.Attach(0x378, programmer);
+    AnswerOk dialogs;
+    quennel::TMainForm form(bus, dialogs);
+    form.StartUpOnShow = false;
+    form.show();
+    form.Deliver([&] { form.StartUp(); });
+    form.Deliver([&] { form.DeviceClick(); });
+    form.Device_Box->setCurrentRow(7);
+    form.Deliver([&] { form.Device_BoxClick(); });
+    form.Deliver([&] { form.Blank_ChkClick(); });
+    QCoreApplication::processEvents();
+
+    if (!form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+        std::cerr << "quennel-window-picture: cannot write " << argv[1] << '\n';
+        return 1;
+    }
+    form.close();
+    return 0;
+}

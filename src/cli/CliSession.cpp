@@ -8,6 +8,7 @@
 #include "cli/InterruptWatcher.h"
 #include "cli/OnePortBackEnd.h"
 #include "device/Quennel.h"
+#include "link/PortAccess.h"
 #include "link/PpdevPort.h"
 #include "sim/SimulatedBus.h"
 #include "sim/SimulatedProgrammer.h"
@@ -75,6 +76,7 @@ private:
     bool ResolveDevice();
     bool ResolveFileTypes();
     bool ResolvePort();
+    std::optional<std::string> PortAccessLine() const;
     bool BuildBackEnd();
     bool LoadInput();
     bool SaveImage(const std::string& path, int32_t fileType);
@@ -182,6 +184,18 @@ bool Session::ResolvePort() {
     return false;
 }
 
+// On real hardware, why no port can be used at all, said before the search
+// could only report that nothing answered.
+std::optional<std::string> Session::PortAccessLine() const {
+    if (Simulated || (!IsDeviceCommand(O.Command) && O.Command != "detect"))
+        return std::nullopt;
+    if (OnlyPort) {
+        const uint16_t only[] = {*OnlyPort};
+        return FindPortAccessProblem(HostSystem(), only);
+    }
+    return FindPortAccessProblem(HostSystem(), CandidatePorts);
+}
+
 bool Session::BuildBackEnd() {
     if (!IsDeviceCommand(O.Command) && O.Command != "detect") {
         BackEnd = &SimBus; // nothing attached: the file commands never reach a port
@@ -266,6 +280,10 @@ int Session::Run() {
         return ExitBadUsage;
     if (IsDeviceCommand(O.Command) && !Device)
         return Fail("'" + O.Command + "' needs the device: -d NAME ('quennel-cli devices' lists them)");
+    if (std::optional<std::string> problem = PortAccessLine()) {
+        Err << "quennel-cli: " << *problem << '\n' << std::flush;
+        return ExitDeviceFailed;
+    }
     if (!BuildBackEnd())
         return ExitBadUsage;
     Core = std::make_unique<QuennelCore>(*BackEnd, Console, Trace.get());

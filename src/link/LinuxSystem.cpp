@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <sstream>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quennel {
@@ -44,6 +46,41 @@ public:
              entry.increment(error))
             names.push_back(entry->path().filename().string());
         return names;
+    }
+
+    std::optional<FileAccess> StatFile(const std::string& path) override {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0)
+            return std::nullopt;
+        return FileAccess{status.st_gid, status.st_mode & 07777U};
+    }
+
+    std::optional<std::string> GroupName(uint32_t group) override {
+        std::vector<char> scratch(1024);
+        for (;;) {
+            struct group entry {};
+            struct group* found = nullptr;
+            int error = ::getgrgid_r(group, &entry, scratch.data(), scratch.size(), &found);
+            if (error == ERANGE && scratch.size() < (1U << 20)) {
+                scratch.resize(scratch.size() * 2);
+                continue;
+            }
+            if (error != 0 || found == nullptr)
+                return std::nullopt;
+            return std::string(found->gr_name);
+        }
+    }
+
+    std::vector<uint32_t> ProcessGroups() override {
+        std::vector<uint32_t> groups{::getegid()};
+        int count = ::getgroups(0, nullptr);
+        if (count <= 0)
+            return groups;
+        std::vector<gid_t> supplementary(static_cast<size_t>(count));
+        count = ::getgroups(count, supplementary.data());
+        for (int i = 0; i < count; ++i)
+            groups.push_back(supplementary[static_cast<size_t>(i)]);
+        return groups;
     }
 };
 

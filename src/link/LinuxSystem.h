@@ -3,11 +3,18 @@
 // narrow seam so that tests can stand in for a kernel with ports attached.
 // Failures come back as a negative errno, never through the global errno.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace quennel {
+
+// Who may open a file: its group and its permission bits (0660).
+struct FileAccess {
+    uint32_t Group = 0;
+    uint32_t Mode = 0;
+};
 
 class LinuxSystem {
 public:
@@ -23,6 +30,13 @@ public:
     virtual std::optional<std::string> ReadTextFile(const std::string& path) = 0;
     // The names in a directory; empty when it cannot be listed.
     virtual std::vector<std::string> ListDirectory(const std::string& path) = 0;
+
+    // Group and permission bits of a file, or nothing when it cannot be examined.
+    virtual std::optional<FileAccess> StatFile(const std::string& path) = 0;
+    // The name of a group, or nothing when the system has no such group.
+    virtual std::optional<std::string> GroupName(uint32_t group) = 0;
+    // The groups this process holds now: its effective group and the supplementary ones.
+    virtual std::vector<uint32_t> ProcessGroups() = 0;
 };
 
 // The running kernel.

@@ -1,5 +1,6 @@
 #include "link/ParportLookup.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace quennel {
@@ -57,21 +58,29 @@ std::optional<unsigned long> ParseBaseAddress(std::string_view text) {
     return base;
 }
 
-std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base) {
-    std::optional<KernelParport> found;
+std::vector<KernelParport> ListParports(LinuxSystem& system) {
+    std::vector<KernelParport> ports;
     for (const std::string& name : system.ListDirectory(ParportProcDirectory)) {
         std::optional<int> number = PortNumberOf(name);
-        if (!number || (found && found->Number < *number))
+        if (!number)
             continue;
         KernelParport port{*number};
         std::optional<std::string> entry = system.ReadTextFile(port.ProcDirectory() + "/base-addr");
-        if (!entry)
+        std::optional<unsigned long> base = entry ? ParseBaseAddress(*entry) : std::nullopt;
+        if (!base)
             continue;
-        std::optional<unsigned long> reported = ParseBaseAddress(*entry);
-        if (reported && *reported == base)
-            found = port;
+        port.Base = *base;
+        ports.push_back(port);
     }
-    return found;
+    std::ranges::sort(ports, {}, &KernelParport::Number);
+    return ports;
+}
+
+std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base) {
+    for (const KernelParport& port : ListParports(system))
+        if (port.Base == base)
+            return port;
+    return std::nullopt;
 }
 
 std::optional<std::string> ParportHolder(LinuxSystem& system, const KernelParport& port) {

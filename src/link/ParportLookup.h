@@ -10,13 +10,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quennel {
 
 inline constexpr const char* ParportProcDirectory = "/proc/sys/dev/parport";
 
 struct KernelParport {
-    int Number = 0; // N of parportN
+    int Number = 0;         // N of parportN
+    unsigned long Base = 0; // its base address, as the kernel reports it
 
     std::string Name() const;          // parportN
     std::string DevicePath() const;    // /dev/parportN
@@ -26,8 +28,11 @@ struct KernelParport {
 // The first number of a base-addr entry ("888\t1912\n" gives 888).
 std::optional<unsigned long> ParseBaseAddress(std::string_view text);
 
+// Every port the kernel reports, in number order. Entries that cannot be
+// read or make no sense are passed over.
+std::vector<KernelParport> ListParports(LinuxSystem& system);
+
 // The lowest-numbered port the kernel reports at base; nothing when none is.
-// Entries that cannot be read or make no sense are passed over.
 std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base);
 
 // The name of the driver now holding the port (lp0, ppdev1, ...), or nothing

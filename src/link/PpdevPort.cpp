@@ -1,6 +1,7 @@
 #include "link/PpdevPort.h"
 
 #include "link/NTPort.h"
+#include "link/PortAccess.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -26,22 +27,6 @@ std::string Shortened(std::string reason) {
     if (reason.size() > static_cast<size_t>(LastStateSize - 1))
         reason.resize(LastStateSize - 1);
     return reason;
-}
-
-std::string OpenFailure(const KernelParport& port, int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return port.Name() + ": permission denied";
-    case ENOENT: // no node: udev makes it only once ppdev is loaded
-    case ENXIO:  // node without a driver behind it
-    case ENODEV:
-        return port.Name() + ": ppdev not loaded";
-    case EBUSY:
-        return port.Name() + ": busy";
-    default:
-        return port.Name() + ": " + std::generic_category().message(error);
-    }
 }
 
 std::string ClaimFailure(const KernelParport& port, int error) {
@@ -123,7 +108,7 @@ bool PpdevPort::Claim(const KernelParport& port, int& descriptor, std::string& f
     }
     descriptor = System.Open(port.DevicePath(), O_RDWR);
     if (descriptor < 0) {
-        failure = OpenFailure(port, -descriptor);
+        failure = DescribeOpenFailure(System, port, -descriptor).Brief;
         return false;
     }
     if (int error = System.Ioctl(descriptor, PPCLAIM, nullptr); error != 0) {

@@ -1,9 +1,11 @@
 #include "CliRunner.h"
+#include "link/PortAccess.h"
 
 #include <algorithm>
 #include <chrono>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <signal.h>
 #include <string>
 #include <thread>
@@ -173,12 +175,27 @@ TEST(Cli, DetectionReportsModelAndAbsence) {
     EXPECT_THAT(run.Out, HasSubstr("Port Address - 0278 Expected - A5 / Found - "));
     EXPECT_THAT(run.Out, HasSubstr("Port Address - 0378 Expected - 5A / Found - 5A\n"));
     EXPECT_THAT(run.Out, EndsWith("The Trevalo Programmer was Found at 0378  Old TP\n"));
+}
 
-    // Only 0x3BC is let through, and nothing answers there.
-    run = cli.Run({"--port", "0x3bc", "detect"});
-    EXPECT_EQ(run.Status, 1);
-    EXPECT_THAT(run.Out, HasSubstr("Be Found On LPT1, LPT2 or LPT3."));
-    EXPECT_THAT(run.Out, EndsWith("The Trevalo Programmer was Not Found\n"));
+// A machine without a printer port where the program looks (this one, unless
+// its kernel has a port at 0x3BC) gets one line that says why, not a search.
+TEST(Cli, ADeviceCommandWithoutAUsablePortSaysWhyInOneLine) {
+    const uint16_t only[] = {0x3BC};
+    std::optional<std::string> problem = FindPortAccessProblem(HostSystem(), only);
+    if (!problem)
+        GTEST_SKIP() << "this machine has a usable port at 0x3BC";
+    ASSERT_THAT(*problem, StartsWith("No parallel port"));
+
+    CliRunner cli;
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--port", "0x3bc", "detect"},
+                                                      {"--port", "0x3bc", "-d", "82S129", "blank"}}) {
+        CliResult run = cli.Run(arguments);
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_EQ(run.Err, "quennel-cli: " + *problem + "\n");
+        EXPECT_EQ(run.Out, "");
+    }
+    // Commands that need no port are not held up.
+    EXPECT_EQ(cli.Run({"devices"}).Status, 0);
 }
 
 TEST(Cli, BadUsageAndUnreadableFilesExitWithTwoAndWriteNothing) {

@@ -123,6 +123,24 @@ std::vector<std::string> FakeLinuxSystem::ListDirectory(const std::string& path)
     return directory->second;
 }
 
+std::optional<FileAccess> FakeLinuxSystem::StatFile(const std::string& path) {
+    auto access = Access.find(path);
+    if (access == Access.end())
+        return std::nullopt;
+    return access->second;
+}
+
+std::optional<std::string> FakeLinuxSystem::GroupName(uint32_t group) {
+    auto name = Groups.find(group);
+    if (name == Groups.end())
+        return std::nullopt;
+    return name->second;
+}
+
+std::vector<uint32_t> FakeLinuxSystem::ProcessGroups() {
+    return OwnGroups;
+}
+
 void FakeLinuxSystem::AddPort(int number, uint16_t base) {
     std::string name = "parport" + std::to_string(number);
     std::string proc = "/proc/sys/dev/parport/" + name;
@@ -131,6 +149,10 @@ void FakeLinuxSystem::AddPort(int number, uint16_t base) {
     Files[proc + "/base-addr"] = std::to_string(base) + "\t" + std::to_string(base + 0x400) + "\n";
     Files[proc + "/devices/active"] = "none\n";
     Files["/dev/" + name] = "";
+    Access["/dev/" + name] = {LpGroup, 0660};
+    Groups[0] = "root";
+    Groups[LpGroup] = "lp";
+    Directories["/sys/module"] = {"parport", "parport_pc", "ppdev"};
 }
 
 } // namespace quennel::test

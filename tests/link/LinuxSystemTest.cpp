@@ -2,6 +2,7 @@
 
 #include "link/PpdevPort.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <linux/parport.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quennel::test {
@@ -53,6 +55,33 @@ TEST_F(HostSystemTest, FailuresComeBackAsNegativeErrno) {
     EXPECT_LT(HostSystem().Ioctl(descriptor, PPRSTATUS, &status), 0) << "a directory is no parallel port";
     HostSystem().Close(descriptor);
     EXPECT_EQ(HostSystem().Ioctl(descriptor, PPRSTATUS, &status), -EBADF);
+}
+
+TEST_F(HostSystemTest, TellsWhoMayOpenAFile) {
+    std::filesystem::path file = Directory / "node";
+    std::ofstream(file) << "x";
+    std::filesystem::permissions(file, std::filesystem::perms(0640));
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0);
+
+    std::optional<FileAccess> access = HostSystem().StatFile(file.string());
+    ASSERT_TRUE(access);
+    EXPECT_EQ(access->Group, status.st_gid);
+    EXPECT_EQ(access->Mode, 0640U);
+    EXPECT_FALSE(HostSystem().StatFile((Directory / "missing").string()));
+}
+
+TEST(HostGroupsTest, NamesGroupsAndListsThoseTheProcessHolds) {
+    EXPECT_EQ(HostSystem().GroupName(0), "root");
+    EXPECT_FALSE(HostSystem().GroupName(0x7FFFFFF0U)) << "no system has that many groups";
+
+    std::vector<uint32_t> groups = HostSystem().ProcessGroups();
+    ASSERT_FALSE(groups.empty());
+    EXPECT_EQ(groups.front(), ::getegid());
+    std::vector<gid_t> supplementary(static_cast<size_t>(::getgroups(0, nullptr)));
+    ::getgroups(static_cast<int>(supplementary.size()), supplementary.data());
+    for (gid_t group : supplementary)
+        EXPECT_NE(std::find(groups.begin(), groups.end(), group), groups.end()) << group;
 }
 
 // Only meaningful where the kernel lists no port at the address, as on a

@@ -25,6 +25,23 @@ TEST(ParportLookupTest, MatchesEachBaseToThePortTheKernelReportsThere) {
     EXPECT_EQ(FindParport(kernel, 0x3BC)->Number, 0);
 }
 
+TEST(ParportLookupTest, ListsEveryPortInNumberOrderWithItsBase) {
+    FakeLinuxSystem kernel;
+    EXPECT_TRUE(ListParports(kernel).empty());
+    kernel.Directories["/proc/sys/dev/parport"].push_back("default");
+    kernel.AddPort(10, 0xD010);
+    kernel.AddPort(2, 0x278);
+    kernel.AddPort(0, 0x378);
+    kernel.Files["/proc/sys/dev/parport/parport2/base-addr"] = "garbage\n";
+
+    std::vector<KernelParport> ports = ListParports(kernel);
+    ASSERT_EQ(ports.size(), 2U) << "parport2's entry makes no sense";
+    EXPECT_EQ(ports[0].Number, 0);
+    EXPECT_EQ(ports[0].Base, 0x378UL);
+    EXPECT_EQ(ports[1].Number, 10);
+    EXPECT_EQ(ports[1].Base, 0xD010UL);
+}
+
 TEST(ParportLookupTest, FindsNothingWhereNoPortIsReported) {
     FakeLinuxSystem kernel;
     EXPECT_FALSE(FindParport(kernel, 0x378)) << "no parport driver loaded at all";

@@ -1,5 +1,8 @@
 #pragma once
-// The texts of the four adapter pages shown by the seating prompt.
+// The four pages that show the operator how to seat a part: the wiring of the
+// 20-pin and 24-pin adapter sockets, and the programmer with the adapter and
+// the part in the lower or upper half of the adapter's ZIF socket. Drawn for a
+// fixed-pitch font; every line is shown as it stands, without wrapping.
 
 #include "device/Catalogue.h"
 
@@ -8,6 +11,7 @@
 
 namespace quennel {
 
+// The lines of the page a memo shows; empty for PromptMemo::None.
 const std::vector<std::string>& AdapterPageLines(PromptMemo memo);
 
 } // namespace quennel

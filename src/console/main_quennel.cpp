@@ -16,10 +16,13 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::cout
-                << "Usage: quennel\n\nReads, blank-checks, verifies and programs bipolar fuse PROMs through\n"
-                   "the programmer on one of the printer ports 0x278, 0x378 and 0x3BC.\n"
-                   "quennel-sim runs the same window over a simulated programmer.\n";
+            std::cout << "Usage: quennel [--help | --version]\n\n"
+                         "The bench window: reads, blank-checks, verifies and programs bipolar fuse\n"
+                         "PROMs through the programmer on one of the printer ports 0x278, 0x378 and\n"
+                         "0x3BC. quennel-sim runs the same window over a simulated programmer.\n\n"
+                         "Options:\n"
+                         "  --help     show this text\n"
+                         "  --version  show the version\n";
             return 0;
         }
     }

@@ -1,6 +1,7 @@
 #include "console/MainForm.h"
 
 #include "buffer/IntegerText.h"
+#include "console/EditorPage.h"
 #include "console/QtDialogs.h"
 #include "console/logic/HelpFileLocation.h"
 #include "link/Detection.h"
@@ -59,6 +60,8 @@ void TMainForm::ConnectHandlers() {
     // The buffer commands.
 
     // The buffer editor.
+    BufferEditorPage = std::make_unique<EditorPage>(*this);
+    OnClick(Edit, &TMainForm::EditClick);
 
     // The device operations and the window's own.
     OnClick(Program_Eprom, &TMainForm::Program_EpromClick);

@@ -11,6 +11,7 @@
 
 #include "console/ClickableText.h"
 #include "console/DialogSeam.h"
+#include "console/EditorTextControl.h"
 #include "core/OperatorConsole.h"
 #include "device/Quennel.h"
 
@@ -27,6 +28,9 @@
 #include <vector>
 
 namespace quennel {
+
+class BufferEditor;
+class EditorPage;
 
 class TMainForm : public QWidget, public OperatorConsole {
 public:
@@ -81,6 +85,10 @@ public:
     // The buffer commands: check sum, fill, file type, load and save.
 
     // The buffer editor.
+    void EditClick();
+    // The editor's state and routines; the page's and the address box's
+    // events reach them through Deliver.
+    BufferEditor& Editor();
 
     // Start-up and shutdown.
     void StartUp();
@@ -145,7 +153,7 @@ public:
     QListWidget* File_Type = nullptr;
     QListWidget* FillBox = nullptr;
     QLineEdit* Fill_Edit = nullptr;
-    QPlainTextEdit* Edit_1 = nullptr;
+    EditorTextControl* Edit_1 = nullptr;
     QLineEdit* Chg_Edit_Add = nullptr;
     QPlainTextEdit* Page_1 = nullptr;
     QPlainTextEdit* Page_2 = nullptr;
@@ -172,6 +180,7 @@ private:
 
     DialogSeam& Dialogs;
     std::unique_ptr<QuennelCore> QCore;
+    std::unique_ptr<EditorPage> BufferEditorPage;
     int HandlerDepth = 0;
     bool CloseWanted = false;
     bool ShutDownDone = false;

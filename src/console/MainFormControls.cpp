@@ -72,9 +72,9 @@ QPushButton* MakeButton(QFrame* panel, int index, const char* name, const char* 
     return button;
 }
 
-QPlainTextEdit* MakeMemo(QWidget* form, const char* name, int left, int top, int width, int height,
-                         const QFont& font) {
-    auto* memo = Place<QPlainTextEdit>(form, name, left, top, width, height, font);
+template <typename Memo = QPlainTextEdit>
+Memo* MakeMemo(QWidget* form, const char* name, int left, int top, int width, int height, const QFont& font) {
+    auto* memo = Place<Memo>(form, name, left, top, width, height, font);
     memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -194,7 +194,7 @@ void TMainForm::CreateControls() {
                        {"Fill Buffer With 00", "Fill Buffer With FF", "Fill Buffer With XX", "Cancel"});
     Fill_Edit = MakeField(this, "Fill_Edit", 290, 182, 37, 2);
 
-    Edit_1 = MakeMemo(this, "Edit_1", 130, 53, 511, 263, FixedFont(12));
+    Edit_1 = MakeMemo<EditorTextControl>(this, "Edit_1", 130, 53, 511, 263, FixedFont(12));
     Edit_1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Edit_1->setReadOnly(true);
     Edit_1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);

@@ -1,5 +1,6 @@
 // quennel-window-picture: renders the window, as an operator sees it after
-// choosing a device and checking it blank, into a PNG file for the README.
+// choosing a device, checking it blank and opening the buffer editor on a
+// small image, into a PNG file for the README.
 // It runs on Qt's offscreen platform over the simulated programmer, with every
 // box answered OK.
 
@@ -44,6 +45,13 @@ int main(int argc, char** argv) {
     form.Device_Box->setCurrentRow(7);
     form.Deliver([&] { form.Device_BoxClick(); });
     form.Deliver([&] { form.Blank_ChkClick(); });
+    // A little image in the buffer, on view in the editor.
+    const char text[] = "Quennel: fuse PROM programmer on the printer port.";
+    for (int i = 0; i < 256; ++i)
+        form.State().DataBuffer[static_cast<size_t>(i)] = i < 0x40 ? static_cast<uint8_t>(i * 7 + 1)
+                                                          : i < 0x40 + int(sizeof text) - 1 ? text[i - 0x40]
+                                                                                            : 0xFF;
+    form.Deliver([&] { form.EditClick(); });
     QCoreApplication::processEvents();
 
     if (!form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {

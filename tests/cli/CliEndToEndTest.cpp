@@ -108,9 +108,22 @@ TEST(Cli, CompareAndVerifyFailures) {
     EXPECT_THAT(run.Out, EndsWith("0005  EXPECTED-07 FOUND-05\n0006  EXPECTED-FF FOUND-00\n"
                                   "Device Did NOT Verify to Buffer....\n"));
 
-    // Programming over it cannot take bit 2 of cell 5 back: it fails with the list.
-    run = cli.Run(Sim({"-d", "82S123", "program", "less.bin"}));
+    // Programming cannot take bit 2 of cell 5 back: the compare run first
+    // stops it before the first pulse.
+    const std::string chip = ReadFile(cli.PathOf("chip.bin"));
+    WriteFile(cli.PathOf("less-and-more.bin"), Image(32, {{0x05, 0x03}, {0x1F, 0xFF}}));
+    run = cli.Run(Sim({"-d", "82S123", "--trace", "bus.trace", "program", "less-and-more.bin"}));
     EXPECT_EQ(run.Status, 1);
+    EXPECT_THAT(run.Out,
+                EndsWith("Comparing Device for Re-Progamablity....\nDevice CAN NOT be Reprogrammed....\n"));
+    EXPECT_THAT(run.Out, Not(HasSubstr("Programming Device")));
+    EXPECT_EQ(ReadFile(cli.PathOf("chip.bin")), chip);
+    EXPECT_THAT(ReadFile(cli.PathOf("bus.trace")), Not(HasSubstr(" W 0378 E1"))); // no pulse began
+
+    // Without the compare, the pulses are given and the verify finds the fault.
+    run = cli.Run(Sim({"-d", "82S123", "--no-compare", "program", "less.bin"}));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_THAT(run.Out, Not(HasSubstr("Comparing")));
     EXPECT_THAT(run.Out, EndsWith("0005  EXPECTED-03 FOUND-07\nDevice Did NOT Verify to Buffer....\n"
                                   "Device Did NOT Program....\n"));
 }

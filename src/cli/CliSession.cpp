@@ -310,9 +310,12 @@ int Session::Run() {
     return RunDeviceCommand();
 }
 
+// The file commands reach no port; a trace asked for is still made (empty).
 int Session::RunFileCommand() {
     BuildBackEnd();
-    Core = std::make_unique<QuennelCore>(*BackEnd, Console);
+    if (!OpenTrace())
+        return ExitBadUsage;
+    Core = std::make_unique<QuennelCore>(*BackEnd, Console, Trace.get());
     SharedState& s = Core->State;
     if (Device)
         Core->SelectDevice(*Device);
@@ -322,9 +325,9 @@ int Session::RunFileCommand() {
     if (O.Command == "checksum") {
         Core->Frame.UpdateChecksum();
         PrintFingerprints();
-        return ExitOk;
+        return CloseTrace(ExitOk);
     }
-    return SaveImage(O.Output, OutputType) ? ExitOk : ExitBadUsage;
+    return CloseTrace(SaveImage(O.Output, OutputType) ? ExitOk : ExitBadUsage);
 }
 
 // From here on a stop signal ends the run tidily: the signals are taken
@@ -335,13 +338,13 @@ int Session::RunDeviceCommand() {
             Core->StopOperation();
     });
     BuildBackEnd();
+    if (!OpenTrace())
+        return ExitBadUsage;
     if (Simulated && !O.SimChip.empty()) {
         std::string error;
         if (!ChipFile.Open(O.SimChip, Programmer.Fuses, error))
-            return Fail(error);
+            return CloseTrace(Fail(error));
     }
-    if (!OpenTrace())
-        return ExitBadUsage;
     Core = std::make_unique<QuennelCore>(*BackEnd, Console, Trace.get());
     Console.Follow(Core->State);
     if (Device) {

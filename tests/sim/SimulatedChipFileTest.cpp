@@ -135,8 +135,9 @@ TEST_F(SimulatedChipFileTest, WhatCouldNotBeSavedIsRefusedWhenOpened) {
                   PathOf("odd.bin") + " holds " + std::to_string(size) + " bytes, a chip image holds 1024");
     }
 
-    EXPECT_FALSE(file.Open("/dev/null", fuses, error));
-    EXPECT_EQ(error, "/dev/null is not a regular file");
+    ASSERT_EQ(::mkfifo(PathOf("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(file.Open(PathOf("pipe"), fuses, error));
+    EXPECT_EQ(error, PathOf("pipe") + " is not a regular file");
     std::filesystem::create_directory(PathOf("taken.bin"));
     EXPECT_FALSE(file.Open(PathOf("taken.bin"), fuses, error));
     EXPECT_EQ(error, PathOf("taken.bin") + " is a folder, not a chip image");

@@ -197,20 +197,18 @@ bool Session::LoadInput() {
         outcome =
             LoadBufferImage(Input, Device ? Device->DeviceEnd : WholeBufferEnd, *type, file.Bytes, letPass);
     } catch (const EConvertError& conversion) {
-        Fail(O.File + " line " + std::to_string(conversion.Line) + " (read as " +
-             std::string(FileTypeName(*type)) + "): " + conversion.what());
+        Fail(named + " line " + std::to_string(conversion.Line) + ": " + conversion.what());
         return false;
     }
     if (!outcome.Status.empty())
         Console.ShowStatus(std::string(outcome.Status));
-    if (outcome.Problem == FileProblem::ChecksumRefused) {
-        Fail(named + " " + outcome.Detail +
-             "; nothing was loaded from that line on "
-             "(--ignore-checksums loads such a file anyway)");
-        return false;
-    }
     if (outcome.Fault) {
-        Fail(named + ": " + outcome.Detail);
+        // A detail with a line begins with it: "line 12: ...".
+        std::string complaint = named + (outcome.Line > 0 ? " " : ": ") + outcome.Detail;
+        if (outcome.Problem == FileProblem::ChecksumRefused)
+            complaint +=
+                "; nothing was loaded from that line on (--ignore-checksums loads such a file anyway)";
+        Fail(complaint);
         return false;
     }
     return CoverInput(outcome);

@@ -89,7 +89,7 @@ TEST(CliInput, FileLargerThanTheDeviceIsRefusedBeforeAnyPart) {
 
     CliResult run = cli.Run(SimArguments({"-d", "74S471", "program", "fw.hex"}));
     EXPECT_EQ(run.Status, 2);
-    EXPECT_THAT(run.Err, HasSubstr("fw.hex (read as intel): line 18: the file holds more than the selected "
+    EXPECT_THAT(run.Err, HasSubstr("fw.hex (read as intel) line 18: the file holds more than the selected "
                                    "device: its address 0100 falls on cell 0000"));
     EXPECT_FALSE(std::filesystem::exists(cli.PathOf("chip.bin")));
 
@@ -191,7 +191,7 @@ TEST(CliInput, ConversionErrorNamesFileAndLine) {
     const CliResult run = cli.Run({"-d", "82S123", "convert", "bad.hex", "out.bin"});
     EXPECT_EQ(run.Status, 2);
     EXPECT_THAT(run.Err,
-                HasSubstr("quennel-cli: bad.hex line 2 (read as intel): '$GG' is not a valid integer "
+                HasSubstr("quennel-cli: bad.hex (read as intel) line 2: '$GG' is not a valid integer "
                           "value\n"));
     EXPECT_FALSE(std::filesystem::exists(cli.PathOf("out.bin")));
 }

@@ -1,52 +1,61 @@
 // Feeds arbitrary bytes as a buffer file to the loaders: the first byte picks
-// the device end, the rest is the file, loaded once for every file type.
-// The buffer lives alone on the heap so that any byte stored outside it hits
-// the address sanitizer; a conversion error is an expected way to stop.
+// the device end and whether checksum mismatches are let pass, the rest is
+// the file, loaded once for every file type. The buffer lives alone on the
+// heap so that any byte stored outside it hits the address sanitizer; a
+// conversion error is an expected way to stop. Whatever loads is written
+// back in every format and must load back to the same bytes.
 
 #include "buffer/BufferFiles.h"
+#include "buffer/BufferWriters.h"
+#include "buffer/FileType.h"
 #include "buffer/IntegerText.h"
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
-#include <unistd.h>
+#include <string_view>
 
 namespace {
 
 using quennel::DataImage;
+using quennel::FileOutcome;
+using quennel::FileProblem;
 
 // The real device ends, and the hand-edited values that must never index outside the buffer.
 constexpr std::array<int32_t, 12> DeviceEnds{0,    0x1F,  0xFF, 0x1FF,     0x3FF,     -1,
                                              1024, 0x7FF, 5,    INT32_MAX, INT32_MIN, 0x10};
 constexpr std::array<int32_t, 6> FileTypes{0, 1, 2, 3, 4, -1};
+constexpr uint8_t Untouched = 0xA5;
+constexpr uint8_t OtherFill = 0x5A;
 
-std::string ScratchPath;
-
-void RemoveScratch() {
-    std::remove(ScratchPath.c_str());
-}
-
-const std::string& ScratchFile() {
-    if (ScratchPath.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quennel-fuzz-XXXXXX").string();
-        const int descriptor = ::mkstemp(pattern.data());
-        if (descriptor < 0)
-            std::abort();
-        ::close(descriptor);
-        ScratchPath = pattern;
-        std::atexit(RemoveScratch);
-    }
-    return ScratchPath;
-}
-
-void WriteScratch(const uint8_t* data, size_t size) {
-    std::FILE* file = std::fopen(ScratchFile().c_str(), "wb");
-    if (!file || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)
+void Require(bool condition) {
+    if (!condition)
         std::abort();
+}
+
+// Intel records always hold 16 bytes, so its files cover the device rounded up.
+int32_t LastWritten(int32_t fileType, int32_t deviceEnd) {
+    const int32_t end = quennel::ClampDeviceEnd(deviceEnd);
+    return fileType == quennel::IntelHexFileType ? (end / 16 + 1) * 16 - 1 : end;
+}
+
+// What was loaded, saved in each format and loaded again, is what was loaded.
+void CheckRoundTrip(const DataImage& loaded, int32_t deviceEnd) {
+    for (int32_t fileType : {0, 1, 2, 3}) {
+        std::ostringstream file;
+        Require(quennel::WriteBufferImage(loaded, deviceEnd, fileType, file));
+        auto again = std::make_unique<DataImage>();
+        again->fill(OtherFill);
+        const FileOutcome outcome = quennel::LoadBufferImage(*again, deviceEnd, fileType, file.view());
+        Require(!outcome.Fault);
+        const int32_t last = LastWritten(fileType, deviceEnd);
+        Require(outcome.LastAddress == last);
+        for (size_t i = 0; i < again->size(); ++i)
+            Require((*again)[i] == (static_cast<int32_t>(i) <= last ? loaded[i] : OtherFill));
+    }
 }
 
 } // namespace
@@ -54,27 +63,39 @@ void WriteScratch(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
-    const int32_t deviceEnd = DeviceEnds[data[0] % DeviceEnds.size()];
-    const uint8_t* file = data + 1;
-    const size_t fileSize = size - 1;
-    WriteScratch(file, fileSize);
+    const int32_t deviceEnd = DeviceEnds[(data[0] & 0x7F) % DeviceEnds.size()];
+    const bool letPass = (data[0] & 0x80) != 0;
+    const std::string_view file(reinterpret_cast<const char*>(data + 1), size - 1);
 
     for (int32_t fileType : FileTypes) {
         auto buffer = std::make_unique<DataImage>();
-        buffer->fill(0xA5);
+        buffer->fill(Untouched);
+        int asked = 0;
+        FileOutcome outcome;
         try {
-            const quennel::FileOutcome outcome =
-                quennel::LoadBufferFile(*buffer, deviceEnd, fileType, ScratchFile());
-            if (outcome.Fault)
-                std::abort(); // the file is there and readable
-        } catch (const quennel::EConvertError&) {
+            outcome =
+                quennel::LoadBufferImage(*buffer, deviceEnd, fileType, file, [&](const std::string& text) {
+                    Require(++asked == 1 && text.starts_with("line "));
+                    return letPass;
+                });
+        } catch (const quennel::EConvertError& error) {
+            Require(error.Line >= 1);
+            continue;
         }
-        if (fileType == 0) {
+        Require(outcome.Problem != FileProblem::CannotRead && outcome.Problem != FileProblem::CannotWrite);
+        Require(outcome.Fault == (outcome.Problem != FileProblem::None));
+        Require(outcome.Problem != FileProblem::ChecksumRefused || (asked == 1 && !letPass));
+        // Nothing above the last address the load reports has changed.
+        for (size_t i = 0; i < buffer->size(); ++i)
+            Require(static_cast<int64_t>(i) <= outcome.LastAddress || (*buffer)[i] == Untouched);
+        if (fileType == quennel::BinaryFileType) {
             // A binary load is the file's bytes from address 0, cut at the buffer's end.
+            Require(outcome.LastAddress == static_cast<int64_t>(file.size()) - 1);
             for (size_t i = 0; i < buffer->size(); ++i)
-                if ((*buffer)[i] != (i < fileSize ? file[i] : 0xA5))
-                    std::abort();
+                Require((*buffer)[i] == (i < file.size() ? static_cast<uint8_t>(file[i]) : Untouched));
         }
+        if (!outcome.Fault)
+            CheckRoundTrip(*buffer, deviceEnd);
     }
     return 0;
 }

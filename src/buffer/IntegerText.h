@@ -13,6 +13,9 @@ namespace quennel {
 class EConvertError : public std::runtime_error {
 public:
     explicit EConvertError(std::string_view text);
+
+    // The line of the file the text stood on; 0 when it came from no file.
+    int Line = 0;
 };
 
 // Leading blanks, an optional sign, then decimal digits or "$" and hex

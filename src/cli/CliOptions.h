@@ -13,16 +13,23 @@ struct CliOptions {
     std::string Type;    // bin, intel, motorola, ascii; empty: by name or first record
     std::string Port;    // 0x278, 0x378, 0x3BC or sim; empty: search the three real ports
     std::string SimChip;
-    int SimModel = 2;
+    std::string SimModel = "2";
     std::string Trace;
     bool Quiet = false;
+    bool IgnoreChecksums = false; // load records whose checksum does not match
+    bool NoCompare = false;       // program without the program-over compare first
 };
 
 enum ExitStatus : int {
     ExitOk = 0,
     ExitDeviceFailed = 1, // not blank, did not verify or program, cannot be programmed over, no programmer
-    ExitBadUsage = 2,     // also a file that cannot be read or written
-    ExitInterrupted = 130,
+    ExitBadUsage = 2,     // also a file that cannot be read, loaded or written
 };
+
+// A run stopped by a signal (Ctrl-C, SIGTERM, SIGHUP) ends as the shell
+// would report the signal itself, after cleaning up.
+inline int ExitForSignal(int signal) {
+    return 128 + signal;
+}
 
 } // namespace quennel::cli

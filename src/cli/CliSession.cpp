@@ -1,36 +1,34 @@
 #include "cli/CliSession.h"
 
 #include "buffer/BufferFiles.h"
+#include "buffer/FileType.h"
 #include "buffer/IntegerText.h"
 #include "cli/CliConsole.h"
 #include "cli/FileTypeChoice.h"
 #include "cli/ImageDigest.h"
-#include "cli/InterruptWatcher.h"
 #include "cli/OnePortBackEnd.h"
+#include "cli/StopSignals.h"
 #include "device/Quennel.h"
 #include "link/PortAccess.h"
 #include "link/PpdevPort.h"
 #include "sim/SimulatedBus.h"
+#include "sim/SimulatedChipFile.h"
 #include "sim/SimulatedProgrammer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <span>
-#include <unistd.h>
 
 namespace quennel::cli {
 
 namespace {
 
 constexpr uint16_t SimulatedPortBase = 0x378;
-// Without a device the whole buffer counts, as after a list row that is no device.
+// Without a device a file loads into the whole buffer, as after a list row that is no device.
 constexpr int32_t WholeBufferEnd = 0x3FF;
+constexpr int32_t RecordBytes = 16;
 
 bool IsDeviceCommand(const std::string& command) {
     return command == "read" || command == "blank" || command == "verify" || command == "compare" ||
@@ -48,14 +46,8 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// Why a file could not be written where it was asked for.
-std::string WriteFailureReason(const std::filesystem::path& path) {
-    std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
-    if (::access(folder.c_str(), W_OK) != 0)
-        return folder.string() + ": " + std::strerror(errno);
-    if (std::filesystem::is_directory(path))
-        return "it is a folder";
-    return "the file could not be written";
+std::string AddressText(int64_t address) {
+    return HexDigits(static_cast<uint32_t>(address), 4);
 }
 
 class Session {
@@ -74,36 +66,43 @@ private:
 
     void ListDevices();
     bool ResolveDevice();
-    bool ResolveFileTypes();
+    bool ResolveOutputType();
     bool ResolvePort();
     std::optional<std::string> PortAccessLine() const;
-    bool BuildBackEnd();
     bool LoadInput();
+    bool CoverInput(const FileOutcome& outcome);
+    bool OpenTrace();
+    void BuildBackEnd();
     bool SaveImage(const std::string& path, int32_t fileType);
     void PrintFingerprints();
-    int RunOnCore();
+    int RunFileCommand();
     int RunDeviceCommand();
-    int Finish(int status);
+    int RunOperation(const StopSignals& signals);
+    int CloseTrace(int status);
 
     const CliOptions& O;
     std::ostream& Err;
     CliConsole Console;
 
     const CatalogueRow* Device = nullptr;
-    int32_t InputType = 0;
     int32_t OutputType = 0;
     std::optional<uint16_t> OnlyPort;
     bool Simulated = false;
-    bool ChipLoaded = false; // only a chip that was loaded is saved back
+
+    // The input file as loaded, before any core exists, and the last
+    // address it covers when no device says how much counts.
+    DataImage Input{};
+    int32_t InputType = BinaryFileType;
+    int32_t InputEnd = WholeBufferEnd;
 
     SimulatedProgrammer Programmer;
     SimulatedBus SimBus;
+    SimulatedChipFile ChipFile;
     std::unique_ptr<PortBackEnd> Hardware;
     std::unique_ptr<OnePortBackEnd> Filter;
     PortBackEnd* BackEnd = nullptr;
     std::unique_ptr<BusTrace> Trace;
     std::unique_ptr<QuennelCore> Core;
-    bool Interrupted = false;
 };
 
 void Session::ListDevices() {
@@ -134,41 +133,28 @@ bool Session::ResolveDevice() {
     return false;
 }
 
-bool Session::ResolveFileTypes() {
-    std::optional<int32_t> named;
-    if (!O.Type.empty() && !(named = FileTypeFromName(O.Type))) {
+bool Session::ResolveOutputType() {
+    if (!O.Type.empty() && !FileTypeFromName(O.Type)) {
         Fail("unknown file type '" + O.Type + "'; use bin, intel, motorola or ascii");
         return false;
     }
-    // convert names the type of what it writes; the others of the one file they take.
-    const bool typeIsOutput = O.Command == "convert" || O.Command == "read";
-    if (ReadsFile(O.Command)) {
-        std::string error;
-        std::optional<int32_t> type = !typeIsOutput && named ? named : RecogniseFileType(O.File, error);
-        if (!type) {
-            Fail(error);
-            return false;
-        }
-        InputType = *type;
-    }
     const std::string output = O.Command == "convert" ? O.Output : O.Command == "read" ? O.File : "";
-    if (!output.empty()) {
-        std::optional<int32_t> type = named ? named : FileTypeFromExtension(output);
-        if (!type) {
-            Fail(output +
-                 ": cannot tell the format to write from the name; end it in .bin, .hex, .s19 or .txt, "
-                 "or name the format with -t bin|intel|motorola|ascii");
-            return false;
-        }
-        OutputType = *type;
+    if (output.empty())
+        return true;
+    std::optional<int32_t> type = O.Type.empty() ? FileTypeFromExtension(output) : FileTypeFromName(O.Type);
+    if (!type) {
+        Fail(output + ": cannot tell the format to write from the name; end it in .bin, .hex, .s19 or .txt, "
+                      "or name the format with -t bin|intel|motorola|ascii");
+        return false;
     }
+    OutputType = *type;
     return true;
 }
 
 bool Session::ResolvePort() {
     const std::string port = Lower(O.Port);
     Simulated = port == "sim";
-    if (!Simulated && (!O.SimChip.empty() || O.SimModel != 2)) {
+    if (!Simulated && (!O.SimChip.empty() || O.SimModel != "2")) {
         Fail("--sim-chip and --sim-model need --port sim");
         return false;
     }
@@ -184,29 +170,94 @@ bool Session::ResolvePort() {
     return false;
 }
 
-// On real hardware, why no port can be used at all, said before the search
-// could only report that nothing answered.
-std::optional<std::string> Session::PortAccessLine() const {
-    if (Simulated || (!IsDeviceCommand(O.Command) && O.Command != "detect"))
-        return std::nullopt;
-    if (OnlyPort) {
-        const uint16_t only[] = {*OnlyPort};
-        return FindPortAccessProblem(HostSystem(), only);
+// The input is read once, whole (a pipe or a FIFO gives its contents only
+// once), its format told from that, and loaded from it.
+bool Session::LoadInput() {
+    const FileBytes file = ReadBufferFile(O.File);
+    if (!file.Read) {
+        Fail(O.File + ": " + file.Detail);
+        return false;
     }
-    return FindPortAccessProblem(HostSystem(), CandidatePorts);
+    // convert names the type of what it writes; the others of the one file they take.
+    const bool typeNamesInput = !O.Type.empty() && O.Command != "convert";
+    std::string error;
+    const std::optional<int32_t> type =
+        typeNamesInput ? FileTypeFromName(O.Type) : RecogniseFileType(O.File, file.Bytes, error);
+    if (!type) {
+        Fail(error);
+        return false;
+    }
+    InputType = *type;
+    const std::string_view before = StatusBeforeLoad(*type);
+    if (!before.empty())
+        Console.ShowStatus(std::string(before));
+    const ChecksumQuestion letPass =
+        O.IgnoreChecksums ? ChecksumQuestion([](const std::string&) { return true; }) : ChecksumQuestion();
+    const std::string named = O.File + " (read as " + std::string(FileTypeName(*type)) + ")";
+    FileOutcome outcome;
+    try {
+        outcome =
+            LoadBufferImage(Input, Device ? Device->DeviceEnd : WholeBufferEnd, *type, file.Bytes, letPass);
+    } catch (const EConvertError& conversion) {
+        Fail(named + " line " + std::to_string(conversion.Line) + ": " + conversion.what());
+        return false;
+    }
+    if (!outcome.Status.empty())
+        Console.ShowStatus(std::string(outcome.Status));
+    if (outcome.Fault) {
+        // A detail with a line begins with it: "line 12: ...".
+        std::string complaint = named + (outcome.Line > 0 ? " " : ": ") + outcome.Detail;
+        if (outcome.Problem == FileProblem::ChecksumRefused)
+            complaint +=
+                "; nothing was loaded from that line on (--ignore-checksums loads such a file anyway)";
+        Fail(complaint);
+        return false;
+    }
+    return CoverInput(outcome);
 }
 
-bool Session::BuildBackEnd() {
+// What counts of the input: with a device, the device, which must hold all of
+// it before a part is touched; without one, what the file holds (a binary
+// file's length, a text file's highest address rounded up to whole records).
+bool Session::CoverInput(const FileOutcome& outcome) {
+    const int64_t last = outcome.LastAddress;
+    if (Device) {
+        if (IsDeviceCommand(O.Command) && last > Device->DeviceEnd) {
+            Fail(O.File + " holds data up to address " + AddressText(last) +
+                 ", past the last address of the " + std::string(Device->Caption) + " (" +
+                 AddressText(Device->DeviceEnd) + ")");
+            return false;
+        }
+        return true;
+    }
+    if (last > WholeBufferEnd) {
+        Fail(O.File + " holds data up to address " + AddressText(last) + ", more than the buffer's " +
+             std::to_string(BufferSize) + " bytes");
+        return false;
+    }
+    if (InputType == BinaryFileType)
+        InputEnd = static_cast<int32_t>(last);
+    else
+        InputEnd = static_cast<int32_t>((last / RecordBytes + 1) * RecordBytes - 1);
+    return true;
+}
+
+bool Session::OpenTrace() {
+    if (O.Trace.empty())
+        return true;
+    Trace = std::make_unique<BusTrace>();
+    if (!Trace->WriteTo(O.Trace)) {
+        Fail("trace " + O.Trace + ": " + Trace->WriteProblem());
+        return false;
+    }
+    return true;
+}
+
+void Session::BuildBackEnd() {
     if (!IsDeviceCommand(O.Command) && O.Command != "detect") {
         BackEnd = &SimBus; // nothing attached: the file commands never reach a port
     } else if (Simulated) {
-        Programmer.Model = O.SimModel;
-        std::string error;
-        if (!O.SimChip.empty() && !Programmer.LoadChip(O.SimChip, &error)) {
-            Fail("simulated chip " + O.SimChip + ": " + error);
-            return false;
-        }
-        ChipLoaded = !O.SimChip.empty();
+        Programmer.Model = O.SimModel == "1" ? 1 : 2;
         SimBus.Attach(SimulatedPortBase, Programmer);
         BackEnd = &SimBus;
     } else {
@@ -217,45 +268,16 @@ bool Session::BuildBackEnd() {
             BackEnd = Filter.get();
         }
     }
-    if (!O.Trace.empty()) {
-        Trace = std::make_unique<BusTrace>();
-        if (!Trace->WriteTo(O.Trace)) {
-            Fail("trace " + O.Trace + ": " + WriteFailureReason(O.Trace));
-            return false;
-        }
-    }
-    return true;
-}
-
-bool Session::LoadInput() {
-    SharedState& s = Core->State;
-    std::string_view before = StatusBeforeLoad(InputType);
-    if (!before.empty())
-        Console.ShowStatus(std::string(before));
-    try {
-        FileOutcome outcome = LoadBufferFile(s.DataBuffer, s.DeviceEnd, InputType, O.File);
-        if (outcome.Fault) {
-            Fail(O.File + ": " +
-                 (std::filesystem::is_directory(O.File) ? "it is a folder" : "could not be read"));
-            return false;
-        }
-        if (!outcome.Status.empty())
-            Console.ShowStatus(std::string(outcome.Status));
-    } catch (const EConvertError& error) {
-        Fail(O.File + " (read as " + std::string(FileTypeName(InputType)) + "): " + error.what());
-        return false;
-    }
-    return true;
 }
 
 bool Session::SaveImage(const std::string& path, int32_t fileType) {
     SharedState& s = Core->State;
-    std::string_view before = StatusBeforeSave(fileType);
+    const std::string_view before = StatusBeforeSave(fileType);
     if (!before.empty())
         Console.ShowStatus(std::string(before));
-    FileOutcome outcome = SaveBufferFile(s.DataBuffer, s.DeviceEnd, fileType, path);
+    const FileOutcome outcome = SaveBufferFile(s.DataBuffer, s.DeviceEnd, fileType, path);
     if (outcome.Fault) {
-        Fail(path + ": " + WriteFailureReason(path) + "; nothing was written");
+        Fail(path + ": " + outcome.Detail);
         return false;
     }
     if (!outcome.Status.empty())
@@ -276,60 +298,113 @@ int Session::Run() {
         ListDevices();
         return ExitOk;
     }
-    if (!ResolveDevice() || !ResolvePort() || !ResolveFileTypes())
+    if (!ResolveDevice() || !ResolvePort() || !ResolveOutputType())
         return ExitBadUsage;
     if (IsDeviceCommand(O.Command) && !Device)
         return Fail("'" + O.Command + "' needs the device: -d NAME ('quennel-cli devices' lists them)");
+    // Nothing is claimed, locked or written before the input has loaded.
+    if (ReadsFile(O.Command) && !LoadInput())
+        return ExitBadUsage;
+    if (!IsDeviceCommand(O.Command) && O.Command != "detect")
+        return RunFileCommand();
+    return RunDeviceCommand();
+}
+
+// The file commands reach no port; a trace asked for is still made (empty).
+int Session::RunFileCommand() {
+    BuildBackEnd();
+    if (!OpenTrace())
+        return ExitBadUsage;
+    Core = std::make_unique<QuennelCore>(*BackEnd, Console, Trace.get());
+    SharedState& s = Core->State;
+    if (Device)
+        Core->SelectDevice(*Device);
+    else
+        s.DeviceEnd = InputEnd;
+    s.DataBuffer = Input;
+    if (O.Command == "checksum") {
+        Core->Frame.UpdateChecksum();
+        PrintFingerprints();
+        return CloseTrace(ExitOk);
+    }
+    return CloseTrace(SaveImage(O.Output, OutputType) ? ExitOk : ExitBadUsage);
+}
+
+// From here on a stop signal ends the run tidily: the signals are taken
+// before the chip is locked and given back only after it is saved.
+// On real hardware, why no port can be used at all, said before the search
+// could only report that nothing answered.
+std::optional<std::string> Session::PortAccessLine() const {
+    if (Simulated)
+        return std::nullopt;
+    if (OnlyPort) {
+        const uint16_t only[] = {*OnlyPort};
+        return FindPortAccessProblem(HostSystem(), only);
+    }
+    return FindPortAccessProblem(HostSystem(), CandidatePorts);
+}
+
+int Session::RunDeviceCommand() {
     if (std::optional<std::string> problem = PortAccessLine()) {
         Err << "quennel-cli: " << *problem << '\n' << std::flush;
         return ExitDeviceFailed;
     }
-    if (!BuildBackEnd())
+    StopSignals signals(Console.Queue, [this] {
+        if (Core)
+            Core->StopOperation();
+    });
+    BuildBackEnd();
+    if (!OpenTrace())
         return ExitBadUsage;
+    if (Simulated && !O.SimChip.empty()) {
+        std::string error;
+        if (!ChipFile.Open(O.SimChip, Programmer.Fuses, error))
+            return CloseTrace(Fail(error));
+    }
     Core = std::make_unique<QuennelCore>(*BackEnd, Console, Trace.get());
     Console.Follow(Core->State);
-    return Finish(RunOnCore());
-}
-
-int Session::RunOnCore() {
-    SharedState& s = Core->State;
     if (Device) {
         Core->SelectDevice(*Device);
         Programmer.Width = DataBitsOfClass(Device->DeviceClass);
-    } else {
-        s.DeviceEnd = WholeBufferEnd;
     }
-    if (ReadsFile(O.Command) && !LoadInput())
-        return ExitBadUsage;
-    if (O.Command == "checksum") {
-        Core->Frame.UpdateChecksum();
-        PrintFingerprints();
-        return ExitOk;
-    }
-    if (O.Command == "convert")
-        return SaveImage(O.Output, OutputType) ? ExitOk : ExitBadUsage;
+    Core->State.DataBuffer = Input;
 
-    int status = ExitOk;
-    {
-        InterruptWatcher watcher(Console.Queue, [this] {
-            Interrupted = true;
-            Core->StopOperation();
-        });
-        status = RunDeviceCommand();
-    }
-    Console.ProcessMessages(); // a Ctrl-C posted after the command's last pump
+    int status = RunOperation(signals);
+    Console.ProcessMessages(); // a stop posted after the operation's last pump
     Core->ReleasePort();
-    return Interrupted ? ExitInterrupted : status;
+    Console.EndProgress();
+    if (ChipFile.IsOpen()) {
+        std::string error;
+        if (!ChipFile.Save(Programmer.Fuses, error)) {
+            Fail(error);
+            status = status == ExitOk ? ExitBadUsage : status;
+        }
+        ChipFile.Release();
+    }
+    if (signals.Raised())
+        return CloseTrace(ExitForSignal(signals.Raised()));
+    // The device was read whole: its image is written once the port is free.
+    if (status == ExitOk && O.Command == "read") {
+        if (!SaveImage(O.File, OutputType))
+            return CloseTrace(ExitBadUsage);
+        PrintFingerprints();
+    }
+    return CloseTrace(status);
 }
 
-int Session::RunDeviceCommand() {
+int Session::RunOperation(const StopSignals& signals) {
     SharedState& s = Core->State;
+    DeviceOperations& operations = Core->Operations;
+    // A run stopped by a signal ends with the signal's status, whatever is returned here.
+    auto stopped = [&] { return signals.Raised() != 0; };
+    if (stopped())
+        return ExitOk;
     Console.Mute(O.Command != "detect");
     Core->Detection.FindProgrammer();
     Console.Mute(false);
     Console.ProcessMessages();
-    if (Interrupted)
-        return ExitInterrupted;
+    if (stopped())
+        return ExitOk;
     Console.Print(ProgrammerCaption(s));
     if (s.ProgrammerModel == 0)
         return ExitDeviceFailed;
@@ -338,7 +413,15 @@ int Session::RunDeviceCommand() {
 
     Console.Print("Device " + std::string(Device->Caption) + ", " + std::string(Device->Organisation) +
                   ": seat it in the " + std::string(SeatingText(*Device)));
-    DeviceOperations& operations = Core->Operations;
+    if (O.Command == "program" && !O.NoCompare) {
+        // Fuses cannot be taken back: a part that cannot take the image gets no pulse at all.
+        operations.CompareClick();
+        Console.ProcessMessages();
+        if (stopped())
+            return ExitOk;
+        if (s.StatusFault != 0)
+            return ExitDeviceFailed;
+    }
     if (O.Command == "blank")
         operations.Blank_ChkClick();
     else if (O.Command == "verify")
@@ -350,29 +433,19 @@ int Session::RunDeviceCommand() {
     else if (O.Command == "read")
         operations.Move_EpromClick();
     Console.ProcessMessages();
-    if (Interrupted || operations.WasStopped())
-        return ExitInterrupted;
-    if (O.Command == "read") {
-        if (!SaveImage(O.File, OutputType))
-            return ExitBadUsage;
-        PrintFingerprints();
+    if (stopped())
         return ExitOk;
-    }
-    return s.StatusFault != 0 ? ExitDeviceFailed : ExitOk;
+    return s.StatusFault != 0 && O.Command != "read" ? ExitDeviceFailed : ExitOk;
 }
 
-// The simulated chip is kept whatever became of the command.
-int Session::Finish(int status) {
-    Console.EndProgress();
-    if (ChipLoaded) {
-        std::string error;
-        if (!Programmer.SaveChip(O.SimChip, &error)) {
-            Fail("simulated chip " + O.SimChip + " not saved: " + error);
-            if (status == ExitOk)
-                status = ExitBadUsage;
-        }
-    }
-    return status;
+int Session::CloseTrace(int status) {
+    if (!Trace)
+        return status;
+    const std::string problem = Trace->CloseFile();
+    if (problem.empty())
+        return status;
+    Fail("trace " + O.Trace + " is incomplete: " + problem);
+    return status == ExitOk ? ExitBadUsage : status;
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 #include "cli/FileTypeChoice.h"
 
 #include "buffer/FileType.h"
+#include "buffer/FileTypeGuess.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <utility>
 
 namespace quennel::cli {
@@ -42,20 +40,6 @@ constexpr std::array<std::pair<std::string_view, int32_t>, 11> Extensions{{
     {".asc", AsciiHexFileType},
 }};
 
-// Enough to reach the first record past a few blank lines.
-constexpr std::streamsize SniffLimit = 4096;
-
-std::optional<int32_t> TypeOfFirstRecord(std::string_view line) {
-    if (line.starts_with(':'))
-        return IntelHexFileType;
-    if (line.size() >= 2 && line[0] == 'S' && std::isdigit(static_cast<unsigned char>(line[1])))
-        return MotorolaHexFileType;
-    const bool allHex = std::ranges::all_of(line, [](unsigned char c) { return std::isxdigit(c) != 0; });
-    if (allHex && line.size() % 2 == 0)
-        return AsciiHexFileType;
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<int32_t> FileTypeFromName(std::string_view name) {
@@ -81,31 +65,18 @@ std::optional<int32_t> FileTypeFromExtension(const std::filesystem::path& path) 
     return std::nullopt;
 }
 
-std::optional<int32_t> RecogniseFileType(const std::filesystem::path& path, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) {
-        error = path.string() + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
+std::optional<int32_t> RecogniseFileType(const std::filesystem::path& path, std::string_view contents,
+                                         std::string& error) {
     if (Lower(path.extension().string()) == ".bin")
         return BinaryFileType;
-
-    std::string head(static_cast<size_t>(SniffLimit), '\0');
-    file.read(head.data(), SniffLimit);
-    head.resize(static_cast<size_t>(file.gcount()));
-    size_t start = head.find_first_not_of("\r\n");
-    if (start != std::string::npos) {
-        size_t end = head.find_first_of("\r\n\x1A", start);
-        std::string_view line =
-            std::string_view(head).substr(start, end == std::string::npos ? end : end - start);
-        if (auto type = TypeOfFirstRecord(line))
-            return type;
-    }
-    error =
-        path.string() +
-        ": cannot tell its format: the first record is neither Intel hex (':'), a Motorola S-record ('S'), "
-        "nor ASCII hex digits, and the name does not end in .bin; name the format with -t "
-        "bin|intel|motorola|ascii";
+    if (auto type = GuessFileType(contents))
+        return type;
+    error = path.string() +
+            (contents.empty()
+                 ? ": cannot tell its format: it is empty"
+                 : ": cannot tell its format: the first record is neither Intel hex (':'), a Motorola "
+                   "S-record ('S'), nor ASCII hex digits") +
+            ", and the name does not end in .bin; name the format with -t bin|intel|motorola|ascii";
     return std::nullopt;
 }
 

@@ -19,9 +19,9 @@ std::string_view FileTypeName(int32_t fileType);
 // .ihx, .ihex Intel; .s19, .s28, .s37, .srec, .mot Motorola; .txt, .asc ASCII hex.
 std::optional<int32_t> FileTypeFromExtension(const std::filesystem::path& path);
 
-// The type of a file to be read: binary by a .bin extension, otherwise from
-// its first non-empty line (":" Intel, "S" and a digit Motorola, nothing but
-// an even number of hex digits ASCII hex). On failure, the reason in error.
-std::optional<int32_t> RecogniseFileType(const std::filesystem::path& path, std::string& error);
+// The type of a file read into contents: binary by a .bin extension,
+// otherwise from its first record (GuessFileType). On failure, the reason in error.
+std::optional<int32_t> RecogniseFileType(const std::filesystem::path& path, std::string_view contents,
+                                         std::string& error);
 
 } // namespace quennel::cli

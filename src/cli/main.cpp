@@ -12,22 +12,46 @@ namespace {
 
 using quennel::cli::CliOptions;
 
+// An option given with an empty value names nothing: it is refused rather
+// than taken as if it had not been given.
+CLI::Validator NotEmpty(const std::string& what) {
+    return CLI::Validator(
+        [what](std::string& value) {
+            return value.empty() ? "an empty value names no " + what : std::string();
+        },
+        "", "not empty");
+}
+
 // The options may stand before the command or after it, between its files.
 void AddSharedOptions(CLI::App& app, CliOptions& options) {
-    app.add_option("-d,--device", options.Device, "device by its caption, e.g. 82S129 (see 'devices')");
+    app.add_option("-d,--device", options.Device, "device by its caption, e.g. 82S129 (see 'devices')")
+        ->check(NotEmpty("device"));
     app.add_option(
-        "-t,--type", options.Type,
-        "file format: bin, intel, motorola or ascii (default: .bin is binary, otherwise by the first "
-        "record; for read and convert, by the name of the file written)");
+           "-t,--type", options.Type,
+           "file format: bin, intel, motorola or ascii (default: .bin is binary, otherwise by the first "
+           "record; for read and convert, by the name of the file written)")
+        ->check(NotEmpty("file format"));
     app.add_option(
-        "--port", options.Port,
-        "0x278, 0x378, 0x3BC, or sim for the simulated programmer on 0x378 (default: search the three)");
+           "--port", options.Port,
+           "0x278, 0x378, 0x3BC, or sim for the simulated programmer on 0x378 (default: search the three)")
+        ->check(NotEmpty("port"));
     app.add_option("--sim-chip", options.SimChip,
-                   "1024-byte image of the simulated chip, created blank when missing, saved at the end");
+                   "1024-byte image of the simulated chip, locked while in use, created blank when missing, "
+                   "saved at the end")
+        ->check(NotEmpty("file"));
     app.add_option("--sim-model", options.SimModel, "model of the simulated programmer: 1 or 2")
-        ->check(CLI::IsMember({1, 2}));
-    app.add_option("--trace", options.Trace, "write the bus trace to this file");
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                return value == "1" || value == "2" ? std::string()
+                                                    : "'" + value + "' is no model; use 1 or 2";
+            },
+            "1|2", "model"));
+    app.add_option("--trace", options.Trace, "write the bus trace to this file")->check(NotEmpty("file"));
     app.add_flag("-q,--quiet", options.Quiet, "no progress line");
+    app.add_flag("--ignore-checksums", options.IgnoreChecksums,
+                 "load Intel and S-records whose checksum does not match (files made by hand)");
+    app.add_flag("--no-compare", options.NoCompare,
+                 "program without first checking that the part can take the image");
 }
 
 void AddCommand(CLI::App& app, CliOptions& options, const std::string& name, const std::string& description,
@@ -62,14 +86,22 @@ int main(int argc, char** argv) {
                {"IN", "OUT"});
     app.require_subcommand(1);
     app.footer(
-        "Exit status: 0 success, 1 the device failed or no programmer was found, 2 bad usage or a file "
-        "that cannot be read or written, 130 interrupted.");
+        "Exit status: 0 success; 1 the device failed (not blank, did not verify or program, cannot take "
+        "the image) or no programmer was found; 2 bad usage, or a file that cannot be read, loaded or "
+        "written; 128 + the signal when stopped by Ctrl-C (130), SIGTERM (143) or SIGHUP (129).");
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
+        // Without a command, the word that stood in its place was no command.
+        if (app.get_subcommands().empty() && !app.remaining().empty()) {
+            const std::string word = app.remaining().front();
+            std::cerr << (word.starts_with('-') ? "unknown option '" : "unknown command '") << word
+                      << "'\nRun with --help for more information.\n";
+            return quennel::cli::ExitBadUsage;
+        }
         app.exit(e);
         return quennel::cli::ExitBadUsage;
     }

@@ -7,6 +7,7 @@
 #include "console/logic/SimOptions.h"
 #include "device/Catalogue.h"
 #include "sim/SimulatedBus.h"
+#include "sim/SimulatedChipFile.h"
 #include "sim/SimulatedProgrammer.h"
 
 #include <QApplication>
@@ -41,8 +42,11 @@ int main(int argc, char** argv) {
     programmer.Powered = !options.Unpowered;
     programmer.FusesBlow = !options.StuckFuses;
     programmer.HasEcr = !options.NoEcr;
-    if (!programmer.LoadChip(options.ChipFile, &error)) {
-        std::cerr << "quennel-sim: simulated chip " << options.ChipFile << ": " << error << '\n';
+    // The chip file stays locked for the whole run: a second program on the
+    // same chip is turned away before either blows a fuse.
+    SimulatedChipFile chip;
+    if (!chip.Open(options.ChipFile, programmer.Fuses, error)) {
+        std::cerr << "quennel-sim: " << error << '\n';
         return 2;
     }
     SimulatedBus bus;
@@ -72,10 +76,11 @@ int main(int argc, char** argv) {
         status = QApplication::exec();
     }
 
-    if (!programmer.SaveChip(options.ChipFile, &error)) {
-        std::cerr << "quennel-sim: simulated chip " << options.ChipFile << " not saved: " << error << '\n';
+    if (!chip.Save(programmer.Fuses, error)) {
+        std::cerr << "quennel-sim: " << error << '\n';
         status = 2;
     }
+    chip.Release();
     // What a real part would have suffered.
     for (const SimulatedViolation& violation : bus.Violations())
         std::cerr << "quennel-sim: violation: " << violation.Detail << '\n';

@@ -1,16 +1,53 @@
 #include "link/BusTrace.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 
 namespace quennel {
 
+namespace {
+std::string ErrorText(int error) {
+    return std::generic_category().message(error);
+}
+} // namespace
+
 BusTrace::BusTrace() : Origin(std::chrono::steady_clock::now()) {}
 
+BusTrace::~BusTrace() {
+    CloseFile();
+}
+
 bool BusTrace::WriteTo(const std::string& path) {
-    File.open(path, std::ios::out | std::ios::trunc);
+    CloseFile();
+    Problem.clear();
+    File = std::fopen(path.c_str(), "w");
+    if (!File) {
+        Problem = ErrorText(errno);
+        return false;
+    }
     for (const auto& line : Text)
-        File << line << '\n';
-    return static_cast<bool>(File);
+        WriteLine(line);
+    return true;
+}
+
+// A line that does not get there is noted once; the trace goes on in memory.
+void BusTrace::WriteLine(const std::string& line) {
+    if (!File || !Problem.empty())
+        return;
+    if (std::fputs(line.c_str(), File) < 0 || std::fputc('\n', File) == EOF)
+        Problem = ErrorText(errno);
+}
+
+std::string BusTrace::CloseFile() {
+    if (File) {
+        if (std::fflush(File) != 0 && Problem.empty())
+            Problem = ErrorText(errno);
+        if (std::fclose(File) != 0 && Problem.empty())
+            Problem = ErrorText(errno);
+        File = nullptr;
+    }
+    return Problem;
 }
 
 int64_t BusTrace::Now() const {
@@ -54,12 +91,13 @@ std::string BusTrace::Format(const BusEvent& event, const std::vector<int>& widt
 
 void BusTrace::Add(BusEvent event, const std::vector<int>& widths) {
     Text.push_back(Format(event, widths));
-    if (File.is_open())
-        File << Text.back() << '\n';
+    WriteLine(Text.back());
     Recorded.push_back(std::move(event));
 }
 
-std::vector<std::string> BusTrace::Lines() const { return Text; }
+std::vector<std::string> BusTrace::Lines() const {
+    return Text;
+}
 
 void BusTrace::Clear() {
     Recorded.clear();

@@ -6,7 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,17 +16,27 @@ struct BusEvent {
     enum class Kind { Write, Read, Call };
     int64_t Microseconds = 0;
     Kind What = Kind::Write;
-    uint16_t Address = 0;           // Write, Read
-    uint8_t Value = 0;              // Write, Read
-    std::string Call;               // Call: its name
+    uint16_t Address = 0;            // Write, Read
+    uint8_t Value = 0;               // Write, Read
+    std::string Call;                // Call: its name
     std::vector<uint32_t> Arguments; // Call: its arguments
 };
 
 class BusTrace {
 public:
     BusTrace();
-    // Also appends each line to path as it happens; false when it cannot be created.
+    ~BusTrace();
+    BusTrace(const BusTrace&) = delete;
+    BusTrace& operator=(const BusTrace&) = delete;
+
+    // Also appends each line to path as it happens; false, with the reason
+    // in WriteProblem, when it cannot be created.
     bool WriteTo(const std::string& path);
+    // Writes out what is still held back and closes the file. Returns the
+    // first failure to write it ("No space left on device"), or an empty
+    // text when every line got there.
+    std::string CloseFile();
+    const std::string& WriteProblem() const { return Problem; }
 
     void Write(uint16_t address, uint8_t value);
     void Read(uint16_t address, uint8_t value);
@@ -41,12 +51,14 @@ public:
 
 private:
     void Add(BusEvent event, const std::vector<int>& widths);
+    void WriteLine(const std::string& line);
     int64_t Now() const;
 
     std::chrono::steady_clock::time_point Origin;
     std::vector<BusEvent> Recorded;
     std::vector<std::string> Text;
-    std::ofstream File;
+    std::FILE* File = nullptr;
+    std::string Problem;
 };
 
 } // namespace quennel

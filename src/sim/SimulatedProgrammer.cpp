@@ -2,9 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 
 namespace quennel {
 
@@ -234,63 +231,6 @@ uint8_t SimulatedProgrammer::StatusLines() {
 
 uint8_t SimulatedProgrammer::Noise() {
     return static_cast<uint8_t>(NoiseSource() >> 7);
-}
-
-bool SimulatedProgrammer::LoadChip(const std::string& path, std::string* error) {
-    auto fail = [&](const std::string& reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    std::error_code code;
-    if (!std::filesystem::exists(path, code)) {
-        if (code)
-            return fail("cannot look at " + path + ": " + code.message());
-        Fuses.fill(0);
-        return true;
-    }
-    auto size = std::filesystem::file_size(path, code);
-    if (code)
-        return fail("cannot read " + path + ": " + code.message());
-    if (size != SimulatedChipSize)
-        return fail(path + " holds " + std::to_string(size) + " bytes, a chip image holds " +
-                    std::to_string(SimulatedChipSize));
-    std::array<uint8_t, SimulatedChipSize> image{};
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(image.data()), image.size());
-    if (!in || in.gcount() != SimulatedChipSize)
-        return fail("cannot read " + path);
-    Fuses = image;
-    return true;
-}
-
-// Written beside the target and renamed over it, so a failed save never
-// leaves a torn image behind.
-bool SimulatedProgrammer::SaveChip(const std::string& path, std::string* error) const {
-    auto fail = [&](const std::string& reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    std::string partial = path + ".part";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(Fuses.data()), Fuses.size());
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(partial, ignored);
-            return fail("cannot write " + partial);
-        }
-    }
-    std::error_code code;
-    std::filesystem::rename(partial, path, code);
-    if (code) {
-        std::string reason = code.message();
-        std::filesystem::remove(partial, code);
-        return fail("cannot replace " + path + ": " + reason);
-    }
-    return true;
 }
 
 } // namespace quennel

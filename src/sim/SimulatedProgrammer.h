@@ -42,14 +42,9 @@ public:
     bool HasEcr = true;    // false: the port has no ECP extended control register (reads 0xFF)
     uint8_t Ecr = 0x35;    // the extended control register, when there is one
 
-    // The PROM: blank is 0x00, a blown fuse is 1. Tests may blow cells in advance.
+    // The PROM: blank is 0x00, a blown fuse is 1. Tests may blow cells in
+    // advance; SimulatedChipFile keeps it across runs.
     std::array<uint8_t, SimulatedChipSize> Fuses{};
-
-    // The chip kept in a file of exactly 1024 bytes. A missing file loads a
-    // blank chip; a file of another size or one that cannot be read is an
-    // error and leaves the chip as it was.
-    bool LoadChip(const std::string& path, std::string* error = nullptr);
-    bool SaveChip(const std::string& path, std::string* error = nullptr) const;
 
     // The port's registers, by offset from the base address: 0 data,
     // 1 status, 2 control, 0x402 the ECR. Other offsets read 0xFF.

@@ -71,21 +71,39 @@ TEST(AsciiHexReadTest, EndOfTextCharacterCutsTheLineShort) {
     EXPECT_EQ(buffer[2], 0xEE);
 }
 
-TEST(AsciiHexReadTest, LongLineGivesAtMostEightyBytes) {
+// Lines are read whole: nothing past the 160th character is lost.
+TEST(AsciiHexReadTest, LongLineLoadsWhole) {
     DataImage buffer = ImageOf(0xEE);
     EXPECT_EQ(LoadText(buffer, 0x3FF, AsciiHexFileType, Digits(100) + "\r\n" + "FF\r\n"), "");
     EXPECT_EQ(buffer[79], 79);
-    EXPECT_EQ(buffer[80], 0xFF) << "the next line did not follow the 80th byte";
-    EXPECT_EQ(buffer[81], 0xEE);
+    EXPECT_EQ(buffer[99], 99);
+    EXPECT_EQ(buffer[100], 0xFF) << "the next line did not follow the 100th byte";
+    EXPECT_EQ(buffer[101], 0xEE);
 }
 
-TEST(AsciiHexReadTest, BytesPastTheBufferEndAreDropped) {
+// The last line without a line end: its odd digit fails rather than vanish.
+TEST(AsciiHexReadTest, OddDigitAtTheEndOfTheTextFails) {
+    DataImage buffer = ImageOf(0xEE);
+    EXPECT_EQ(LoadText(buffer, 0xFF, AsciiHexFileType, "AABB\r\nCCD"), "'$D' is not a valid integer value");
+    EXPECT_EQ(BytesAt(buffer, {0, 1, 2, 3}), (std::vector<int>{0xAA, 0xBB, 0xCC, 0xEE}));
+}
+
+TEST(AsciiHexReadTest, BytesPastTheBufferEndAreDroppedAndShowInTheLastAddress) {
     std::string text;
     for (int line = 0; line < 70; ++line)
         text += std::string(32, '5') + "\r\n";
     DataImage buffer = ImageOf(0);
-    EXPECT_EQ(LoadText(buffer, 0x3FF, AsciiHexFileType, text), "");
+    const LoadReport report = ReadHexText(buffer, 0x3FF, AsciiHexFileType, text);
+    EXPECT_EQ(report.Problem, LoadProblem::None);
+    EXPECT_EQ(report.LastAddress, 70 * 16 - 1);
     EXPECT_EQ(buffer, ImageOf(0x55));
+}
+
+TEST(AsciiHexReadTest, TextWithoutDigitsHoldsNoData) {
+    DataImage buffer = ImageOf(0xEE);
+    EXPECT_EQ(LoadText(buffer, 0xFF, AsciiHexFileType, "\r\n\r\n"), "no hex digits in the file");
+    EXPECT_EQ(LoadText(buffer, 0xFF, AsciiHexFileType, ""), "the file is empty");
+    EXPECT_EQ(buffer, ImageOf(0xEE));
 }
 
 } // namespace

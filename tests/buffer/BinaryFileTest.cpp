@@ -42,6 +42,7 @@ TEST(BinaryFileReadTest, HundredByteFileLeavesTheRestAsItWas) {
     const FileOutcome outcome = LoadBinaryFile(buffer, dir / "short.bin");
     EXPECT_FALSE(outcome.Fault);
     EXPECT_EQ(outcome.Status, "");
+    EXPECT_EQ(outcome.LastAddress, 99);
     const std::string expected = Pattern(100);
     for (size_t i = 0; i < 100; ++i)
         ASSERT_EQ(buffer[i], static_cast<uint8_t>(expected[i])) << "address " << i;
@@ -54,15 +55,21 @@ TEST(BinaryFileReadTest, OversizedFileFillsTheBufferAndDropsTheRest) {
     const std::string bytes = Pattern(1500);
     test::WriteFile(dir / "big.bin", bytes);
     DataImage buffer = ImageOf(0);
-    EXPECT_FALSE(LoadBinaryFile(buffer, dir / "big.bin").Fault);
+    const FileOutcome outcome = LoadBinaryFile(buffer, dir / "big.bin");
+    EXPECT_FALSE(outcome.Fault);
+    EXPECT_EQ(outcome.LastAddress, 1499);
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), bytes.substr(0, 1024));
 }
 
-TEST(BinaryFileReadTest, StreamThatFailsIsReported) {
-    std::istringstream in(Pattern(10));
-    in.setstate(std::ios::badbit);
+TEST(BinaryFileReadTest, EmptyFileIsNotLoaded) {
+    test::TempDirectory dir;
+    test::WriteFile(dir / "empty.bin", "");
     DataImage buffer = ImageOf(0xEE);
-    EXPECT_FALSE(ReadBinaryImage(buffer, in));
+    const FileOutcome outcome = LoadBinaryFile(buffer, dir / "empty.bin");
+    EXPECT_TRUE(outcome.Fault);
+    EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
+    EXPECT_EQ(outcome.Problem, FileProblem::NoData);
+    EXPECT_EQ(outcome.Detail, "the file is empty");
     EXPECT_EQ(buffer, ImageOf(0xEE));
 }
 

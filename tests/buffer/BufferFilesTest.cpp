@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quennel {
@@ -74,16 +77,22 @@ TEST(BufferFileSaveTest, SaveReplacesAnOldFileAndKeepsItsPermissions) {
     EXPECT_EQ(FileNames(dir.Path), std::vector<std::string>{"image.bin"});
 }
 
-TEST(BufferFileSaveTest, UnwritablePlaceIsReportedForEveryFormat) {
+TEST(BufferFileSaveTest, UnwritablePlaceIsReportedWithItsReasonForEveryFormat) {
     TempDirectory dir;
     WriteFile(dir / "plain", "not a directory");
     std::filesystem::create_directory(dir / "taken.hex");
+    const std::vector<std::pair<std::filesystem::path, std::string>> places{
+        {dir / "missing" / "a.hex", "No such file or directory"},
+        {dir / "plain" / "a.hex", "Not a directory"},
+        {dir / "taken.hex", "Is a directory"},
+        {dir.Path / "", "Is a directory"}};
     for (int32_t type : {BinaryFileType, IntelHexFileType, MotorolaHexFileType, AsciiHexFileType}) {
-        for (const auto& path :
-             {dir / "missing" / "a.hex", dir / "plain" / "a.hex", dir / "taken.hex", dir.Path / ""}) {
+        for (const auto& [path, reason] : places) {
             const FileOutcome outcome = SaveBufferFile(ImageOf(0), 0x1F, type, path);
             EXPECT_TRUE(outcome.Fault) << path << " type " << type;
             EXPECT_EQ(outcome.Status, "File Could Not be Saved....") << path << " type " << type;
+            EXPECT_EQ(outcome.Problem, FileProblem::CannotWrite);
+            EXPECT_EQ(outcome.Detail, reason) << path << " type " << type;
         }
     }
     EXPECT_EQ(FileNames(dir.Path), (std::vector<std::string>{"plain", "taken.hex"}));
@@ -112,7 +121,9 @@ TEST(BufferFileSaveTest, ReadOnlyDirectoryIsReported) {
     const rlimit limit{100, 100};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const FileOutcome outcome = SaveBufferFile(ImageOf(0), 0x3FF, MotorolaHexFileType, target);
-    std::_Exit(outcome.Fault && outcome.Status == FileNotSavedStatus ? 0 : 1);
+    const bool reported =
+        outcome.Fault && outcome.Status == FileNotSavedStatus && outcome.Detail == "File too large";
+    std::_Exit(reported ? 0 : 1);
 }
 
 TEST(BufferFileSaveTest, OldFileSurvivesAWriteThatFailsPartWay) {
@@ -122,6 +133,112 @@ TEST(BufferFileSaveTest, OldFileSurvivesAWriteThatFailsPartWay) {
     EXPECT_EXIT(SaveUnderSizeLimit(target), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadFile(target), "the old image");
     EXPECT_EQ(FileNames(dir.Path), std::vector<std::string>{"old.hex"});
+
+    // Written in place, a hard-linked file has its room taken before its
+    // first byte is touched.
+    std::filesystem::create_hard_link(target, dir / "other.hex");
+    EXPECT_EXIT(SaveUnderSizeLimit(target), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadFile(target), "the old image");
+    EXPECT_EQ(ReadFile(dir / "other.hex"), "the old image");
+}
+
+TEST(BufferFileSaveTest, SymbolicLinkIsFollowedAndItsTargetSaved) {
+    TempDirectory dir;
+    std::filesystem::create_directory(dir / "images");
+    WriteFile(dir / "images" / "real.bin", "old");
+    std::filesystem::create_symlink("images/real.bin", dir / "link.bin");
+    std::filesystem::create_symlink("link.bin", dir / "chain.bin");
+    const FileOutcome outcome = SaveBufferFile(ImageOf(0x42), 0x1F, BinaryFileType, dir / "chain.bin");
+    EXPECT_FALSE(outcome.Fault) << outcome.Detail;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "chain.bin"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.bin"));
+    EXPECT_EQ(ReadFile(dir / "images" / "real.bin"), std::string(32, '\x42'));
+    EXPECT_EQ(FileNames(dir / "images"), std::vector<std::string>{"real.bin"});
+    EXPECT_EQ(FileNames(dir.Path), (std::vector<std::string>{"chain.bin", "images", "link.bin"}));
+
+    // A link to a file not there yet creates it where the link points.
+    std::filesystem::create_symlink("images/new.bin", dir / "ahead.bin");
+    EXPECT_FALSE(SaveBufferFile(ImageOf(0x43), 0x1F, BinaryFileType, dir / "ahead.bin").Fault);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "ahead.bin"));
+    EXPECT_EQ(ReadFile(dir / "images" / "new.bin"), std::string(32, '\x43'));
+
+    // A loop of links is reported, not followed for ever.
+    std::filesystem::create_symlink("loop.bin", dir / "loop.bin");
+    EXPECT_EQ(SaveBufferFile(ImageOf(0), 0x1F, BinaryFileType, dir / "loop.bin").Detail,
+              "Too many levels of symbolic links");
+}
+
+TEST(BufferFileSaveTest, FileWithSeveralNamesIsWrittenInPlace) {
+    TempDirectory dir;
+    WriteFile(dir / "a.bin", std::string(2000, 'x'));
+    std::filesystem::create_hard_link(dir / "a.bin", dir / "b.bin");
+    const FileOutcome outcome = SaveBufferFile(ImageOf(0x5A), 0x1F, BinaryFileType, dir / "a.bin");
+    EXPECT_FALSE(outcome.Fault) << outcome.Detail;
+    EXPECT_EQ(ReadFile(dir / "b.bin"), std::string(32, '\x5A'));
+    EXPECT_EQ(std::filesystem::hard_link_count(dir / "a.bin"), 2u);
+    EXPECT_EQ(FileNames(dir.Path), (std::vector<std::string>{"a.bin", "b.bin"}));
+}
+
+// A link planted under the name the save would use for its new file is
+// never followed: the file it points at stays as it was.
+TEST(BufferFileSaveTest, LinkPlantedAtTheTemporaryNameIsNotFollowed) {
+    TempDirectory dir;
+    WriteFile(dir / "victim", "precious");
+    WriteFile(dir / "image.hex", "old");
+    for (const char* name : {"image.hex.saving", "image.hex.saving1", "image.hex.saving2"})
+        std::filesystem::create_symlink(dir / "victim", dir / name);
+    const FileOutcome outcome = SaveBufferFile(ImageOf(0), 0x1F, IntelHexFileType, dir / "image.hex");
+    EXPECT_FALSE(outcome.Fault) << outcome.Detail;
+    EXPECT_EQ(ReadFile(dir / "victim"), "precious");
+    EXPECT_EQ(ReadFile(dir / "image.hex").substr(0, 15), ":020000020000FC");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "image.hex.saving"));
+}
+
+TEST(BufferFileSaveTest, FifoIsWrittenInPlace) {
+    TempDirectory dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = ReadFile(dir / "pipe"); });
+    const FileOutcome outcome = SaveBufferFile(ImageOf(0x11), 0x1F, BinaryFileType, dir / "pipe");
+    reader.join();
+    EXPECT_FALSE(outcome.Fault) << outcome.Detail;
+    EXPECT_EQ(received, std::string(32, '\x11'));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe"));
+    EXPECT_EQ(FileNames(dir.Path), std::vector<std::string>{"pipe"});
+}
+
+// Device nodes of its own (the null and the full device) in a scratch
+// folder: saved to, they stay devices, and a full one says so.
+TEST(BufferFileSaveTest, DeviceNodeIsWrittenInPlaceNeverReplaced) {
+    TempDirectory dir;
+    if (::mknod((dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0 ||
+        ::mknod((dir / "full").c_str(), S_IFCHR | 0666, ::makedev(1, 7)) != 0)
+        GTEST_SKIP() << "device nodes cannot be made here";
+    FileOutcome outcome = SaveBufferFile(ImageOf(0), 0x3FF, IntelHexFileType, dir / "null");
+    EXPECT_FALSE(outcome.Fault) << outcome.Detail;
+    EXPECT_TRUE(std::filesystem::is_character_file(dir / "null"));
+
+    outcome = SaveBufferFile(ImageOf(0), 0x3FF, IntelHexFileType, dir / "full");
+    EXPECT_TRUE(outcome.Fault);
+    EXPECT_EQ(outcome.Detail, "No space left on device");
+    EXPECT_TRUE(std::filesystem::is_character_file(dir / "full"));
+    EXPECT_EQ(FileNames(dir.Path), (std::vector<std::string>{"full", "null"}));
+}
+
+TEST(BufferFileSaveTest, ReplacedFileKeepsItsOwnerWhereThatMayBeGiven) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the superuser may give a file away";
+    TempDirectory dir;
+    WriteFile(dir / "theirs.bin", "old");
+    ASSERT_EQ(::chown((dir / "theirs.bin").c_str(), 4321, 4322), 0);
+    ::chmod((dir / "theirs.bin").c_str(), 0640);
+    EXPECT_FALSE(SaveBufferFile(ImageOf(1), 0x1F, BinaryFileType, dir / "theirs.bin").Fault);
+    struct stat status {};
+    ASSERT_EQ(::stat((dir / "theirs.bin").c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 4321u);
+    EXPECT_EQ(status.st_gid, 4322u);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadFile(dir / "theirs.bin"), std::string(32, '\x01'));
 }
 
 TEST(BufferFileSaveTest, UnknownFileTypeWritesNothingAndIsReported) {
@@ -136,20 +253,76 @@ TEST(BufferFileSaveTest, UnknownFileTypeWritesNothingAndIsReported) {
     EXPECT_EQ(FileNames(dir.Path), std::vector<std::string>{"old.hex"});
 }
 
-TEST(BufferFileLoadTest, FileThatLoadsNothingStillReportsLoaded) {
+// A file that loads nothing is not passed off as loaded: the buffer stays
+// as it was and the operator is told.
+TEST(BufferFileLoadTest, FileThatLoadsNothingIsNotLoaded) {
     TempDirectory dir;
-    WriteFile(dir / "notes.hex", "no records here\r\nS1040000AA00\r\n");
+    WriteFile(dir / "notes.hex", "no records here\r\nS1040000AA51\r\n");
     DataImage buffer = ImageOf(0xEE);
-    const FileOutcome outcome = LoadBufferFile(buffer, 0xFF, IntelHexFileType, dir / "notes.hex");
-    EXPECT_FALSE(outcome.Fault);
+    FileOutcome outcome = LoadBufferFile(buffer, 0xFF, IntelHexFileType, dir / "notes.hex");
+    EXPECT_TRUE(outcome.Fault);
+    EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
+    EXPECT_EQ(outcome.Problem, FileProblem::NoData);
+    EXPECT_EQ(outcome.Detail, "no Intel hex data record in the file");
+    EXPECT_EQ(buffer, ImageOf(0xEE));
+    // An unknown type has no records to read.
+    WriteFile(dir / "records.hex", ":0100000011EE\r\nS1040000AA51\r\n1122\r\n");
+    outcome = LoadBufferFile(buffer, 0xFF, 9, dir / "records.hex");
+    EXPECT_TRUE(outcome.Fault);
+    EXPECT_EQ(outcome.Problem, FileProblem::NoData);
+    EXPECT_EQ(buffer, ImageOf(0xEE));
+    // The same file as S-records loads, and says so.
+    outcome = LoadBufferFile(buffer, 0xFF, MotorolaHexFileType, dir / "notes.hex");
+    EXPECT_FALSE(outcome.Fault) << outcome.Detail;
     EXPECT_EQ(outcome.Status, "Hex File Loaded....");
-    EXPECT_EQ(buffer, ImageOf(0xEE));
-    // An unknown type reads the text through and stores nothing.
-    WriteFile(dir / "records.hex", ":0100000011EE\r\nS1040000AA00\r\n1122\r\n");
-    const FileOutcome unknown = LoadBufferFile(buffer, 0xFF, 9, dir / "records.hex");
-    EXPECT_FALSE(unknown.Fault);
-    EXPECT_EQ(unknown.Status, "Hex File Loaded....");
-    EXPECT_EQ(buffer, ImageOf(0xEE));
+    EXPECT_EQ(outcome.LastAddress, 0);
+    EXPECT_EQ(buffer[0], 0xAA);
+}
+
+// The outcome of each way a load can fail, as the front ends tell them apart.
+TEST(BufferFileLoadTest, RefusedChecksumAndOverfullFileAreFaultsWithTheirLine) {
+    DataImage buffer = ImageOf(0);
+    FileOutcome outcome =
+        LoadBufferImage(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0100010022DD\r\n");
+    EXPECT_TRUE(outcome.Fault);
+    EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
+    EXPECT_EQ(outcome.Problem, FileProblem::ChecksumRefused);
+    EXPECT_EQ(outcome.Line, 2);
+    EXPECT_EQ(buffer[1], 0x00);
+
+    int asked = 0;
+    outcome = LoadBufferImage(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0100010022DD\r\n",
+                              [&](const std::string&) { return ++asked > 0; });
+    EXPECT_FALSE(outcome.Fault);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(buffer[1], 0x22);
+
+    outcome = LoadBufferImage(buffer, 0x1F, AsciiHexFileType, "0102\r\n");
+    EXPECT_EQ(outcome.LastAddress, 1);
+    outcome = LoadBufferImage(buffer, 0x1F, MotorolaHexFileType, "S104000011EA\r\nS104002012C9\r\n");
+    EXPECT_TRUE(outcome.Fault);
+    EXPECT_EQ(outcome.Problem, FileProblem::MoreThanDevice);
+    EXPECT_EQ(outcome.Line, 2);
+    EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
+}
+
+// Read once: a FIFO gives its contents to the first reader only.
+TEST(BufferFileLoadTest, FifoIsReadOnce) {
+    TempDirectory dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::thread writer([&] { WriteFile(dir / "pipe", ":0100000011EE\r\n:00000001FF\r\n"); });
+    DataImage buffer = ImageOf(0);
+    const FileOutcome outcome = LoadBufferFile(buffer, 0xFF, IntelHexFileType, dir / "pipe");
+    writer.join();
+    EXPECT_FALSE(outcome.Fault) << outcome.Detail;
+    EXPECT_EQ(buffer[0], 0x11);
+}
+
+TEST(BufferFileLoadTest, EndlessFileIsRefused) {
+    const FileBytes file = ReadBufferFile("/dev/zero");
+    EXPECT_FALSE(file.Read);
+    EXPECT_EQ(file.Detail, "it holds more than 16 MiB, far more than any buffer file");
+    EXPECT_TRUE(file.Bytes.empty());
 }
 
 TEST(BufferFileLoadTest, VanishedOrUnreadableFileIsReportedAndChangesNothing) {
@@ -162,6 +335,8 @@ TEST(BufferFileLoadTest, VanishedOrUnreadableFileIsReportedAndChangesNothing) {
             const FileOutcome outcome = LoadBufferFile(buffer, 0xFF, type, path);
             EXPECT_TRUE(outcome.Fault) << path << " type " << type;
             EXPECT_EQ(outcome.Status, "File Could Not be Loaded....") << path << " type " << type;
+            EXPECT_EQ(outcome.Problem, FileProblem::CannotRead);
+            EXPECT_EQ(outcome.Detail, path == dir.Path ? "Is a directory" : "No such file or directory");
             EXPECT_EQ(buffer, ImageOf(0xEE));
         }
     }
@@ -177,6 +352,7 @@ TEST(BufferFileLoadTest, ConversionFailureClosesTheFileAndKeepsEarlierBytes) {
         FAIL() << "the load ran to its end";
     } catch (const EConvertError& error) {
         EXPECT_STREQ(error.what(), "'$G4' is not a valid integer value");
+        EXPECT_EQ(error.Line, 2);
         EXPECT_EQ(OpenDescriptors(), before) << "the file is still open while the error is reported";
     }
     EXPECT_EQ(buffer[0], 0x01);

@@ -6,6 +6,7 @@
 #include "buffer/BufferReaders.h"
 #include "buffer/IntegerText.h"
 
+#include <cstdint>
 #include <initializer_list>
 #include <sstream>
 #include <string>
@@ -37,15 +38,42 @@ std::vector<std::string> WrittenLines(Writer writer, const DataImage& buffer, in
     return CrLfLines(out.str());
 }
 
-// The conversion message, or empty when the text loaded to its end.
-inline std::string LoadText(DataImage& buffer, int32_t deviceEnd, int32_t fileType, const std::string& text) {
-    std::istringstream in(text);
+// The conversion message or the problem the load reported; empty when the
+// text loaded to its end.
+inline std::string LoadText(DataImage& buffer, int32_t deviceEnd, int32_t fileType, const std::string& text,
+                            const ChecksumQuestion& ask = {}) {
     try {
-        ReadHexText(buffer, deviceEnd, fileType, in);
+        return ReadHexText(buffer, deviceEnd, fileType, text, ask).Detail;
     } catch (const EConvertError& error) {
         return error.what();
     }
-    return {};
+}
+
+// Records with the checksum their bytes call for.
+inline std::string IntelRecord(int type, uint32_t address, const std::vector<uint8_t>& data) {
+    std::string line = ":" + HexDigits(static_cast<uint32_t>(data.size()), 2) + HexDigits(address, 4) +
+                       HexDigits(static_cast<uint32_t>(type), 2);
+    unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) + type;
+    for (uint8_t byte : data) {
+        line += HexDigits(byte, 2);
+        sum += byte;
+    }
+    return line + HexDigits(0x100 - (sum & 0xFF), 2) + "\r\n";
+}
+
+inline std::string SRecord(int type, uint32_t address, const std::vector<uint8_t>& data) {
+    static constexpr int AddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+    const int width = AddressBytes[type];
+    const unsigned count = static_cast<unsigned>(data.size()) + static_cast<unsigned>(width) + 1;
+    std::string line = "S" + std::to_string(type) + HexDigits(count, 2) + HexDigits(address, 2 * width);
+    unsigned sum = count;
+    for (int i = 0; i < width; ++i)
+        sum += (address >> (8 * i)) & 0xFF;
+    for (uint8_t byte : data) {
+        line += HexDigits(byte, 2);
+        sum += byte;
+    }
+    return line + HexDigits(0xFF - (sum & 0xFF), 2) + "\r\n";
 }
 
 // The bytes at the given addresses, for comparing several cells in one check.

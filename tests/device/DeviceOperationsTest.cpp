@@ -1,3 +1,4 @@
+#include "DeviceCycleRig.h"
 #include "buffer/Checksum.h"
 #include "device/Quennel.h"
 #include "sim/SimulatedBus.h"
@@ -96,6 +97,34 @@ TEST_F(DeviceOperationsTest, BlankCheckPassesABlankDeviceAndListsEveryNonBlankCe
     ExpectUnlockedAtEnd();
 }
 
+// Every non-blank cell is listed, at both ends of the device and across
+// its address lines, not only the first one found.
+TEST_F(DeviceOperationsTest, BlankCheckListsEveryNonBlankCellInAddressOrder) {
+    Select("82S181");
+    Programmer.Fuses[0x000] = 0x01;
+    Programmer.Fuses[0x0FF] = 0x80;
+    Programmer.Fuses[0x100] = 0x10;
+    Programmer.Fuses[0x2A5] = 0x42;
+    Programmer.Fuses[0x3FF] = 0xFF;
+    Core.Operations.Blank_ChkClick();
+    EXPECT_EQ(Console.Status, "Device is NOT Erased....");
+    EXPECT_THAT(Console.Results, ElementsAre("0000  EXPECTED-00 FOUND-01", "00FF  EXPECTED-00 FOUND-80",
+                                             "0100  EXPECTED-00 FOUND-10", "02A5  EXPECTED-00 FOUND-42",
+                                             "03FF  EXPECTED-00 FOUND-FF"));
+    EXPECT_EQ(Console.Address, "03FF");
+
+    // A 4-bit part: only its four data bits count.
+    Select("82S129");
+    Programmer.Fuses.fill(0);
+    Programmer.Fuses[0x00] = 0x08;
+    Programmer.Fuses[0x10] = 0xF0;
+    Programmer.Fuses[0x80] = 0x01;
+    Programmer.Fuses[0xFF] = 0x0F;
+    Core.Operations.Blank_ChkClick();
+    EXPECT_THAT(Console.Results, ElementsAre("0000  EXPECTED-00 FOUND-08", "0080  EXPECTED-00 FOUND-01",
+                                             "00FF  EXPECTED-00 FOUND-0F"));
+}
+
 TEST_F(DeviceOperationsTest, VerifyListsEveryMismatchInAddressOrder) {
     Select("74S188");
     S.DataBuffer[0x1F] = 0x80;
@@ -157,6 +186,44 @@ TEST_F(DeviceOperationsTest, CompareStopsOnTheFirstCellThatCannotBeProgrammedOve
     ExpectUnlockedAtEnd();
 }
 
+// A fuse blown but not wanted stops the compare, whichever bit it is, on
+// parts of either width; the same bit wanted passes.
+struct CompareCase {
+    const char* Caption;
+    int Bits;
+};
+
+class CompareEveryBitTest : public DeviceOperationsTest, public ::testing::WithParamInterface<CompareCase> {};
+
+TEST_P(CompareEveryBitTest, BlownBitNotInTheBufferCannotBeProgrammedOver) {
+    const CompareCase& c = GetParam();
+    Select(c.Caption);
+    const uint8_t all = c.Bits == 8 ? 0xFF : 0x0F;
+    for (int bit = 0; bit < c.Bits; ++bit) {
+        SCOPED_TRACE(bit);
+        const auto fuse = static_cast<uint8_t>(1u << bit);
+        Programmer.Fuses.fill(0);
+        Programmer.Fuses[0x11] = fuse;
+        S.DataBuffer.fill(0);
+        // Every other bit wanted, the upper half too on a 4-bit part: only this one is missing.
+        S.DataBuffer[0x11] = static_cast<uint8_t>(0xFF & ~fuse);
+        Core.Operations.CompareClick();
+        EXPECT_EQ(Console.Status, "Device CAN NOT be Reprogrammed....");
+        EXPECT_EQ(Console.Address, "0011");
+        EXPECT_TRUE(Console.LastUnlockFault);
+
+        S.DataBuffer[0x11] = static_cast<uint8_t>(fuse | (all & 0x50));
+        Core.Operations.CompareClick();
+        EXPECT_EQ(Console.Status, "Device Can be Reprogrammed....");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DeviceOperations, CompareEveryBitTest,
+                         ::testing::Values(CompareCase{"82S23", 8}, CompareCase{"74S288", 8},
+                                           CompareCase{"82S129", 4}, CompareCase{"74S287", 4},
+                                           CompareCase{"74S471", 8}, CompareCase{"82S181", 8}),
+                         [](const auto& info) { return std::string(info.param.Caption); });
+
 TEST_F(DeviceOperationsTest, MoveOfFourBitPartStoresLowNibblesAndUpdatesChecksum) {
     Select("74S287");
     for (int cell = 0; cell < SimulatedChipSize; ++cell)
@@ -196,6 +263,34 @@ TEST_F(DeviceOperationsTest, ProgrammingAnEmptyBufferGivesNoPulseAndPasses) {
     EXPECT_FALSE(Console.ResultsVisible);
     EXPECT_FALSE(Console.LastUnlockFault);
     ExpectUnlockedAtEnd();
+}
+
+// The part settles in the idle state for 75 ms between the last pulse and
+// the first read of the verify.
+TEST_F(DeviceOperationsTest, ProgrammingWaitsSeventyFiveMillisecondsIdleBeforeTheVerify) {
+    Select("82S123");
+    S.DataBuffer[0x1F] = 0x01;
+    Trace.Clear();
+    Core.Operations.Program_EpromClick();
+    ASSERT_EQ(Console.Status, "Device is Programmed....");
+    const std::vector<test::BusStep> steps = test::DecodeSteps(Trace.Events());
+    // The idle state after the pass ends on latch 03 = A0; the pass itself
+    // ends with the last cell's latch 01 = 65.
+    size_t lastProgramStep = 0;
+    for (size_t i = 0; i < steps.size(); ++i)
+        if (steps[i].Text == "01=65")
+            lastProgramStep = i;
+    size_t idleEnd = steps.size();
+    for (size_t i = lastProgramStep; i < steps.size(); ++i) {
+        if (steps[i].Text == "03=A0") {
+            idleEnd = i;
+            break;
+        }
+    }
+    ASSERT_LT(idleEnd + 1, steps.size());
+    EXPECT_EQ(steps[idleEnd - 6].Text, "03=00");
+    EXPECT_EQ(steps[idleEnd + 1].Text, "03=00"); // the verify's own idle state
+    EXPECT_GE(steps[idleEnd + 1].Microseconds - steps[idleEnd].Microseconds, 75'000);
 }
 
 TEST_F(DeviceOperationsTest, ProgrammingOverBlownBitsNotInTheBufferFails) {

@@ -3,8 +3,6 @@
 #include "sim/SimulatedProgrammer.h"
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -347,62 +345,4 @@ TEST(SimulatedPort, ExtendedControlRegisterReadsBackOrIsAbsent) {
     p.HasEcr = false;
     p.WriteRegister(0x402, 0x00);
     EXPECT_EQ(p.ReadRegister(0x402), 0xFF);
-}
-
-class SimulatedChipFile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Dir = std::filesystem::temp_directory_path() /
-              ("quennel-chip-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(Dir);
-        std::filesystem::create_directories(Dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(Dir); }
-    std::string PathOf(const char* name) const { return (Dir / name).string(); }
-    std::filesystem::path Dir;
-};
-
-TEST_F(SimulatedChipFile, ProgrammedChipSurvivesARestartAndAMissingFileIsABlankChip) {
-    SimulatedProgrammer first;
-    for (int i = 0; i < SimulatedChipSize; ++i)
-        first.Fuses[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
-    std::string error;
-    ASSERT_TRUE(first.SaveChip(PathOf("chip.bin"), &error)) << error;
-    EXPECT_EQ(std::filesystem::file_size(PathOf("chip.bin")), 1024u);
-    EXPECT_FALSE(std::filesystem::exists(PathOf("chip.bin.part")));
-
-    SimulatedProgrammer second;
-    ASSERT_TRUE(second.LoadChip(PathOf("chip.bin"), &error)) << error;
-    EXPECT_EQ(second.Fuses, first.Fuses);
-
-    ASSERT_TRUE(second.LoadChip(PathOf("absent.bin"), &error)) << error;
-    for (uint8_t cell : second.Fuses)
-        ASSERT_EQ(cell, 0x00);
-}
-
-TEST_F(SimulatedChipFile, WrongSizeOrUnwritablePlaceIsAnErrorAndTheChipStays) {
-    for (size_t size : {size_t(0), size_t(1023), size_t(1025)}) {
-        {
-            std::ofstream out(PathOf("odd.bin"), std::ios::binary | std::ios::trunc);
-            std::string bytes(size, '\x55');
-            out << bytes;
-        }
-        SimulatedProgrammer p;
-        p.Fuses[3] = 0x42;
-        std::string error;
-        EXPECT_FALSE(p.LoadChip(PathOf("odd.bin"), &error)) << size;
-        EXPECT_NE(error.find(std::to_string(size)), std::string::npos) << error;
-        EXPECT_EQ(p.Fuses[3], 0x42);
-        EXPECT_EQ(p.Fuses[4], 0x00);
-    }
-    SimulatedProgrammer p;
-    std::string error;
-    EXPECT_FALSE(p.SaveChip(PathOf("no/such/dir/chip.bin"), &error));
-    EXPECT_FALSE(error.empty());
-    // A directory in the way of the target: the old content is not harmed.
-    std::filesystem::create_directories(PathOf("taken"));
-    EXPECT_FALSE(p.SaveChip(PathOf("taken"), &error));
-    EXPECT_TRUE(std::filesystem::is_directory(PathOf("taken")));
-    EXPECT_FALSE(std::filesystem::exists(PathOf("taken.part")));
 }

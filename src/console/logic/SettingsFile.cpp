@@ -96,7 +96,8 @@ std::string SettingsText(const Settings& settings) {
 }
 
 bool WriteSettingsFile(const std::filesystem::path& path, const Settings& settings) {
-    return WriteFileReplacing(path, SettingsText(settings));
+    std::string reason;
+    return WriteFileSafely(path, SettingsText(settings), reason);
 }
 
 } // namespace quennel

@@ -11,6 +11,8 @@
 set -euo pipefail
 
 program=$(realpath "$1")
+# In a sanitized build, a leak of Qt's own libraries is no fault of ours.
+export LSAN_OPTIONS=${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(realpath "$0")")/lsan.supp
 work=$(mktemp -d)
 cleanup() {
   [[ -n ${app:-} ]] && { kill -KILL "$app" && wait "$app"; } 2>/dev/null || true

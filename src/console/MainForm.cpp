@@ -58,6 +58,12 @@ void TMainForm::OnClick(QPushButton* button, void (TMainForm::*handler)()) {
 
 void TMainForm::ConnectHandlers() {
     // The buffer commands.
+    OnClick(Chk_Sum_But, &TMainForm::Chk_Sum_ButClick);
+    OnClick(Fill, &TMainForm::FillClick);
+    OnClick(File_But, &TMainForm::File_ButClick);
+    OnClick(Load_But, &TMainForm::Load_ButClick);
+    OnClick(Save_But, &TMainForm::Save_ButClick);
+    ConnectBufferChoices();
 
     // The buffer editor.
     BufferEditorPage = std::make_unique<EditorPage>(*this);
@@ -114,32 +120,6 @@ void TMainForm::FormCreate() {
     Device->setText("No Device");
     Memo1->clear();
     ProcessMessages();
-}
-
-void TMainForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (Shown)
-        return;
-    Shown = true;
-    if (StartUpOnShow)
-        QTimer::singleShot(0, this, [this] { Deliver([this] { StartUp(); }); });
-}
-
-// The programmer is searched for with the whole window disabled, so that no
-// command starts while the ports are probed; then the device list opens
-// while no device is chosen.
-void TMainForm::StartUp() {
-    ProcessMessages();
-    setEnabled(false);
-    State().ProgrammerModel = 0;
-    Core().Detection.FindProgrammer();
-    Memo1->hide();
-    setEnabled(true);
-    if (CloseWanted)
-        return;
-    UnlockControls();
-    if (Device->text() == "No Device")
-        ShowPage(Device_Box);
 }
 
 void TMainForm::LockControls() {
@@ -221,14 +201,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
     FormCloseQuery();
     event->accept();
-}
-
-void TMainForm::FormCloseQuery() {
-    if (ShutDownDone)
-        return;
-    ShutDownDone = true;
-    Core().ShutDown();
-    ProcessMessages();
 }
 
 void TMainForm::ShowPage(QWidget* page) {

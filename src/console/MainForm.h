@@ -51,9 +51,9 @@ public:
     // program's title.
     void ShowErrorReport(const std::string& message);
 
-    // Whether the first show of the window runs the start-up; tests that
-    // drive the start-up themselves switch it off before showing the window.
-    bool StartUpOnShow = true;
+    // Whether the first activation of the window runs the start-up; tests
+    // that drive the start-up themselves switch it off before showing it.
+    bool StartUpOnActivate = true;
     // Where the program's own files lie (its help text); the executable's folder.
     std::filesystem::path ProgramDir;
     // Called after a device row has been applied, with its class: the
@@ -83,6 +83,27 @@ public:
     void CompareClick();
 
     // The buffer commands: check sum, fill, file type, load and save.
+    void Chk_Sum_ButClick();
+    void FillClick();
+    void FillBoxClick();
+    // A character typed into Fill_Edit; set to 0 when the field refuses it.
+    void Fill_EditKeyPress(char& key);
+    void File_ButClick();
+    void File_TypeClick();
+    void ShowFileType();
+    void Load_ButClick();
+    void Save_ButClick();
+    // How a load ended: the file's data stored; no data stored (the file
+    // could not be read, or the operator declined it); or stopped on a bad
+    // field, which has been reported and the buttons unlocked with the
+    // fault raised, so that the caller goes no further.
+    enum class LoadResult { Loaded, NotLoaded, Stopped };
+    // Read OpenDialog1's file into the buffer (LoadHexFile by FileType's
+    // record format); write SaveDialog1's file from it.
+    LoadResult LoadBinaryFile();
+    LoadResult LoadHexFile();
+    void SaveBinaryFile();
+    void SaveHexFile();
 
     // The buffer editor.
     void EditClick();
@@ -91,11 +112,17 @@ public:
     BufferEditor& Editor();
 
     // Start-up and shutdown.
-    void StartUp();
+    // The start-up, on the window's first activation only: the programmer
+    // is searched for, then the settings file puts the window back as the
+    // operator left it and the last file is loaded again.
+    void FormActivate();
     // What the operator asks of the window's close: the running pass stops
     // (a pulse in flight runs its full time), then the programmer is left
-    // idle and its port given back. Always allowed.
+    // idle, its port given back and the settings file written. Always allowed.
     void FormCloseQuery();
+    // The folder the settings file lives in: the current directory when the
+    // start-up read it; empty until then (nothing is written at the close).
+    std::string SettingsDirectory;
 
     // The operator's console of the core.
     void ShowStatus(const std::string& text) override;
@@ -162,6 +189,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -177,6 +205,15 @@ private:
     // Every control the window owns, each after its parent.
     std::vector<QWidget*> AllControls() const;
     void ScaleControls(int32_t m, int32_t d);
+    // The buffer commands' lists and value field.
+    void ConnectBufferChoices();
+    LoadResult LoadOpenDialogFile(bool binary);
+    void ShowFileProblem(const std::filesystem::path& path, const std::string& detail);
+    void SaveSaveDialogFile(bool binary);
+    // Start-up: the settings lines applied one by one, and the window put
+    // where they say unless no screen would show it.
+    void ApplySettingsFile();
+    void PlaceWindow(int32_t width, int32_t height, int32_t top, int32_t left);
 
     DialogSeam& Dialogs;
     std::unique_ptr<QuennelCore> QCore;
@@ -185,6 +222,7 @@ private:
     bool CloseWanted = false;
     bool ShutDownDone = false;
     bool Shown = false;
+    bool StartUpBegun = false;
     int DeviceRowHeight = 15;
 };
 

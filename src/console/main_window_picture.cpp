@@ -38,9 +38,9 @@ int main(int argc, char** argv) {
     bus.Attach(0x378, programmer);
     AnswerOk dialogs;
     quennel::TMainForm form(bus, dialogs);
-    form.StartUpOnShow = false;
+    form.StartUpOnActivate = false;
     form.show();
-    form.Deliver([&] { form.StartUp(); });
+    form.Deliver([&] { form.FormActivate(); });
     form.Deliver([&] { form.DeviceClick(); });
     form.Device_Box->setCurrentRow(7);
     form.Deliver([&] { form.Device_BoxClick(); });

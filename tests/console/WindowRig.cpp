@@ -3,23 +3,27 @@
 #include "device/Catalogue.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QTest>
 
 namespace quennel::test {
 
-WindowRig::WindowRig(bool programmerAttached) {
+WindowRig::WindowRig(bool programmerAttached) : PreviousDirectory(QDir::currentPath()) {
+    QDir::setCurrent(QString::fromStdString(Folder.Path.string()));
     if (programmerAttached)
         Bus.Attach(0x378, Programmer);
     Window = std::make_unique<TMainForm>(Bus, Dialogs, &Trace);
-    Window->StartUpOnShow = false;
+    Window->StartUpOnActivate = false;
     Window->OnDeviceSeated = [this](int32_t deviceClass) { Programmer.Width = DataBitsOfClass(deviceClass); };
     Window->show();
 }
 
 WindowRig::~WindowRig() {
     Window->close();
+    Window.reset();
+    QDir::setCurrent(PreviousDirectory);
 }
 
 std::string WindowRig::Text(const char* name) {
@@ -37,7 +41,7 @@ QColor WindowRig::StatusColour() {
 }
 
 void WindowRig::StartUp() {
-    Window->Deliver([this] { Window->StartUp(); });
+    Window->Deliver([this] { Window->FormActivate(); });
 }
 
 void WindowRig::Click(const char* name) {

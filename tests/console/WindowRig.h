@@ -1,14 +1,18 @@
 #pragma once
 // The window on Qt's offscreen platform over a simulated programmer at
 // 0x378 (or none), with its dialogs answered by the test. The window is shown
-// but its start-up is left to the test.
+// but its start-up is left to the test. The process works in a folder of the
+// rig's own, where the start-up looks for its settings file and the close
+// writes it.
 
+#include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
 #include "console/MainForm.h"
 #include "sim/SimulatedBus.h"
 #include "sim/SimulatedProgrammer.h"
 
 #include <QColor>
+#include <QString>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -35,19 +39,22 @@ public:
     std::string Text(const char* name);
     QColor StatusColour();
 
-    // What the window does when it is first shown, and a click on a button
-    // or the status line by the mouse.
+    // What the window does when it is first activated, and a click on a
+    // button or the status line by the mouse.
     void StartUp();
     void Click(const char* name);
     // Chooses a row of the device list with the mouse.
     void ChooseDeviceRow(int row);
 
+    // The current directory while the rig lives.
+    ScratchFolder Folder;
     SimulatedProgrammer Programmer;
     SimulatedBus Bus;
     BusTrace Trace;
     ScriptedDialogs Dialogs;
 
 private:
+    QString PreviousDirectory;
     std::unique_ptr<TMainForm> Window;
 };
 

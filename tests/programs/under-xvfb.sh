@@ -8,6 +8,8 @@ set -euo pipefail
 
 program=$1
 shift
+# In a sanitized build, a leak of Qt's own libraries is no fault of ours.
+export LSAN_OPTIONS=${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(realpath "$0")")/lsan.supp
 work=$(mktemp -d)
 cleanup() {
   [[ -n ${app:-} ]] && kill -KILL "$app" 2>/dev/null || true

@@ -135,6 +135,7 @@ void TMainForm::StaticText3Click() {
         Memo1->clear();
         setEnabled(false);
         Core().Detection.FindProgrammer();
+        TellPortAccessProblem();
         if (State().ProgrammerModel > 0) {
             ShowStatus(ProgrammerCaption(State()));
             if (Device->text() == "No Device")
@@ -144,6 +145,13 @@ void TMainForm::StaticText3Click() {
         setEnabled(true);
     }
     UnlockControls();
+}
+
+void TMainForm::TellPortAccessProblem() {
+    if (State().ProgrammerModel > 0 || !PortAccessProblem)
+        return;
+    if (const std::optional<std::string> problem = PortAccessProblem())
+        ShowStatus(*problem);
 }
 
 void TMainForm::Help_1Click() {

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,10 @@ public:
     bool StartUpOnActivate = true;
     // Where the program's own files lie (its help text); the executable's folder.
     std::filesystem::path ProgramDir;
+    // On real hardware: why no printer port can be used at all (no port
+    // device, no permission), or nothing. After a search that found no
+    // programmer the status line says it, instead of only that nothing answered.
+    std::function<std::optional<std::string>()> PortAccessProblem;
     // Called after a device row has been applied, with its class: the
     // simulated socket then holds a part of that width.
     std::function<void(int32_t deviceClass)> OnDeviceSeated;
@@ -66,6 +71,7 @@ public:
     void UnlockControls();
     void StaticText3Click();
     void Help_1Click();
+    void TellPortAccessProblem();
     void ScaleClick();
 
     // The device list and the seating prompt.

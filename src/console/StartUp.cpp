@@ -66,6 +66,7 @@ void TMainForm::FormActivate() {
     setEnabled(false);
     State().ProgrammerModel = 0;
     Core().Detection.FindProgrammer();
+    TellPortAccessProblem();
     Memo1->hide();
     setEnabled(true);
     // A close during the search: nothing was read, so nothing is written back.

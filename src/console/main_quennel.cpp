@@ -3,6 +3,9 @@
 #include "console/MainForm.h"
 #include "console/QtDialogs.h"
 #include "console/ShutdownSignals.h"
+#include "link/Detection.h"
+#include "link/LinuxSystem.h"
+#include "link/PortAccess.h"
 #include "link/PpdevPort.h"
 
 #include <QApplication>
@@ -31,6 +34,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<quennel::PortBackEnd> hardware = quennel::MakeHardwareBackEnd();
     quennel::QtDialogs dialogs;
     quennel::TMainForm form(*hardware, dialogs);
+    form.PortAccessProblem = [] {
+        return quennel::FindPortAccessProblem(quennel::HostSystem(), quennel::CandidatePorts);
+    };
     quennel::CloseOnShutdownSignals(form);
     form.show();
     return QApplication::exec();

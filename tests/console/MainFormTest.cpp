@@ -171,6 +171,28 @@ TEST(StaticText3Click, SearchesAgainAfterAFailedSearchAndOpensTheDeviceList) {
     EXPECT_EQ(rig.Dialogs.Boxes.size(), 1u);
 }
 
+// On real hardware with no usable port, the status line says why in one
+// line; where a port is usable (or the search found the programmer) the
+// search's own captions stand.
+TEST(StartUp, APortThatCannotBeUsedIsNamedOnTheStatusLine) {
+    WindowRig rig(false);
+    const std::string line = "No parallel port found: load the parport_pc and ppdev modules";
+    rig.Form().PortAccessProblem = [&] { return std::optional<std::string>(line); };
+    rig.StartUp();
+    EXPECT_EQ(rig.Text("StaticText3"), line);
+    EXPECT_EQ(rig.StatusColour(), Red);
+
+    WindowRig usable(false);
+    usable.Form().PortAccessProblem = [] { return std::optional<std::string>(); };
+    usable.StartUp();
+    EXPECT_EQ(usable.Text("StaticText3"), "Looking For Programmer");
+
+    WindowRig found;
+    found.Form().PortAccessProblem = [&] { return std::optional<std::string>(line); };
+    found.StartUp();
+    EXPECT_EQ(found.Text("StaticText3"), "Testing");
+}
+
 TEST(StaticText3Click, WithAProgrammerKnownOnlyUnlocks) {
     WindowRig rig;
     rig.StartUp();

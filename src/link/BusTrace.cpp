@@ -1,16 +1,49 @@
 #include "link/BusTrace.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace quennel {
 
-BusTrace::BusTrace() : Origin(std::chrono::steady_clock::now()) {}
+namespace {
+
+constexpr size_t FileBufferSize = 64 * 1024;
+constexpr int64_t FlushEveryUs = 250'000;
+constexpr char HexDigit[] = "0123456789ABCDEF";
+
+char* PutHex(char* at, unsigned value, int digits) {
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        *at++ = HexDigit[(value >> shift) & 0xF];
+    return at;
+}
+
+} // namespace
+
+BusTrace::BusTrace(Keeping keeping)
+    : Keep(keeping == KeepInMemory), Origin(std::chrono::steady_clock::now()) {}
+
+BusTrace::~BusTrace() {
+    Flush();
+}
 
 bool BusTrace::WriteTo(const std::string& path) {
+    if (File.is_open())
+        File.close();
+    if (!FileBuffer)
+        FileBuffer = std::make_unique<char[]>(FileBufferSize);
+    // The buffer must be in place before the file is opened to be used.
+    File.rdbuf()->pubsetbuf(FileBuffer.get(), FileBufferSize);
     File.open(path, std::ios::out | std::ios::trunc);
     for (const auto& line : Text)
         File << line << '\n';
+    File.flush();
+    FlushedAt = Now();
     return static_cast<bool>(File);
+}
+
+void BusTrace::Flush() {
+    if (File.is_open())
+        File.flush();
 }
 
 int64_t BusTrace::Now() const {
@@ -18,16 +51,56 @@ int64_t BusTrace::Now() const {
         .count();
 }
 
+// The hot path: a line is put together by hand, without allocating, unless
+// it is to be kept.
+void BusTrace::Access(BusEvent::Kind what, uint16_t address, uint8_t value) {
+    const int64_t us = Now();
+    char line[40];
+    char* at = std::to_chars(line, line + 20, us).ptr;
+    *at++ = ' ';
+    *at++ = what == BusEvent::Kind::Write ? 'W' : 'R';
+    *at++ = ' ';
+    at = PutHex(at, address, 4);
+    *at++ = ' ';
+    at = PutHex(at, value, 2);
+    const size_t length = static_cast<size_t>(at - line);
+    if (Keep) {
+        Recorded.push_back({us, what, address, value, {}, {}});
+        Text.emplace_back(line, length);
+    }
+    Stream(line, length, us);
+}
+
 void BusTrace::Write(uint16_t address, uint8_t value) {
-    Add({Now(), BusEvent::Kind::Write, address, value, {}, {}}, {});
+    Access(BusEvent::Kind::Write, address, value);
 }
 
 void BusTrace::Read(uint16_t address, uint8_t value) {
-    Add({Now(), BusEvent::Kind::Read, address, value, {}, {}}, {});
+    Access(BusEvent::Kind::Read, address, value);
 }
 
 void BusTrace::Call(const std::string& name, std::vector<uint32_t> arguments, std::vector<int> widths) {
-    Add({Now(), BusEvent::Kind::Call, 0, 0, name, std::move(arguments)}, widths);
+    BusEvent event{Now(), BusEvent::Kind::Call, 0, 0, name, std::move(arguments)};
+    std::string line = Format(event, widths);
+    Stream(line.data(), line.size(), event.Microseconds);
+    // A call opens or closes the port, or touches its mode: what a crash
+    // report most needs, so it is on disk at once.
+    Flush();
+    if (Keep) {
+        Recorded.push_back(std::move(event));
+        Text.push_back(std::move(line));
+    }
+}
+
+void BusTrace::Stream(const char* line, size_t length, int64_t microseconds) {
+    if (!File.is_open())
+        return;
+    File.write(line, static_cast<std::streamsize>(length));
+    File.put('\n');
+    if (microseconds - FlushedAt >= FlushEveryUs) {
+        File.flush();
+        FlushedAt = microseconds;
+    }
 }
 
 std::string BusTrace::Format(const BusEvent& event, const std::vector<int>& widths) {
@@ -51,15 +124,6 @@ std::string BusTrace::Format(const BusEvent& event, const std::vector<int>& widt
     }
     return line;
 }
-
-void BusTrace::Add(BusEvent event, const std::vector<int>& widths) {
-    Text.push_back(Format(event, widths));
-    if (File.is_open())
-        File << Text.back() << '\n';
-    Recorded.push_back(std::move(event));
-}
-
-std::vector<std::string> BusTrace::Lines() const { return Text; }
 
 void BusTrace::Clear() {
     Recorded.clear();

@@ -3,10 +3,16 @@
 // register access ("<us> W 0378 A5") and one per port-library call
 // ("<us> # EnablePorts 0378 037A"). Microseconds count on a monotonic clock
 // from the moment the trace was created, which is when the back-end is.
+//
+// The lines stream to a file through a buffer, so that a trace of any length
+// costs the same little memory and the waits between accesses no more than
+// a copy into that buffer. Only a trace made to keep them (for tests) holds
+// its events and lines in memory.
 
 #include <chrono>
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,17 +22,30 @@ struct BusEvent {
     enum class Kind { Write, Read, Call };
     int64_t Microseconds = 0;
     Kind What = Kind::Write;
-    uint16_t Address = 0;           // Write, Read
-    uint8_t Value = 0;              // Write, Read
-    std::string Call;               // Call: its name
+    uint16_t Address = 0;            // Write, Read
+    uint8_t Value = 0;               // Write, Read
+    std::string Call;                // Call: its name
     std::vector<uint32_t> Arguments; // Call: its arguments
 };
 
 class BusTrace {
 public:
-    BusTrace();
-    // Also appends each line to path as it happens; false when it cannot be created.
+    enum Keeping { StreamOnly, KeepInMemory };
+
+    explicit BusTrace(Keeping keeping = StreamOnly);
+    // Writes out what the buffer still holds.
+    ~BusTrace();
+    BusTrace(const BusTrace&) = delete;
+    BusTrace& operator=(const BusTrace&) = delete;
+
+    // Appends each line to path from now on (the lines kept in memory so far
+    // first); false when it cannot be created. The file is brought up to date
+    // at every port-library call (opening and closing the port are such
+    // calls), at least every quarter second while accesses go on, and when
+    // the trace ends.
     bool WriteTo(const std::string& path);
+    // Brings the file up to date now.
+    void Flush();
 
     void Write(uint16_t address, uint8_t value);
     void Read(uint16_t address, uint8_t value);
@@ -34,19 +53,25 @@ public:
     // a 16-bit address, otherwise as few as the value needs.
     void Call(const std::string& name, std::vector<uint32_t> arguments = {}, std::vector<int> widths = {});
 
+    // What was kept in memory: nothing unless made with KeepInMemory.
     const std::vector<BusEvent>& Events() const { return Recorded; }
-    std::vector<std::string> Lines() const;
+    std::vector<std::string> Lines() const { return Text; }
     static std::string Format(const BusEvent& event, const std::vector<int>& widths = {});
+    // Forgets what was kept in memory; the file keeps every line.
     void Clear();
 
 private:
-    void Add(BusEvent event, const std::vector<int>& widths);
+    void Access(BusEvent::Kind what, uint16_t address, uint8_t value);
+    void Stream(const char* line, size_t length, int64_t microseconds);
     int64_t Now() const;
 
+    const bool Keep;
     std::chrono::steady_clock::time_point Origin;
     std::vector<BusEvent> Recorded;
     std::vector<std::string> Text;
+    std::unique_ptr<char[]> FileBuffer;
     std::ofstream File;
+    int64_t FlushedAt = 0; // microseconds
 };
 
 } // namespace quennel

@@ -27,7 +27,7 @@ int main() {
     SimulatedProgrammer programmer;
     SimulatedBus bus;
     bus.Attach(0x378, programmer);
-    BusTrace trace;
+    BusTrace trace(BusTrace::KeepInMemory);
     NTPort port(bus, &trace);
     TerminalConsole console;
     SharedState s;

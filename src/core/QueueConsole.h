@@ -23,6 +23,9 @@ public:
     void WaitForMessages() override { Queue.WaitForMessages(); }
     void RunOnMessageThread(const std::function<void()>& call) override { Queue.RunOnMessageThread(call); }
 
+    // Queues call for the message thread from any thread; returns at once.
+    void Post(std::function<void()> call) { Queue.Post(std::move(call)); }
+
 private:
     MessageQueue Queue;
 };

@@ -11,7 +11,10 @@ void AutoResetEvent::Set() {
 }
 
 AutoResetEvent::WaitResult AutoResetEvent::WaitFor(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    return WaitUntil(std::chrono::steady_clock::now() + timeout);
+}
+
+AutoResetEvent::WaitResult AutoResetEvent::WaitUntil(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock guard(Lock);
     if (!Signal.wait_until(guard, deadline, [this] { return Signalled; }))
         return WaitResult::TimedOut;

@@ -22,6 +22,8 @@ public:
     void Set();
     // Waits until the event is signalled (and resets it) or timeout has passed.
     WaitResult WaitFor(std::chrono::milliseconds timeout);
+    // The same, up to a point on the steady clock.
+    WaitResult WaitUntil(std::chrono::steady_clock::time_point deadline);
 
 private:
     std::mutex Lock;

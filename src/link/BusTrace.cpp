@@ -1,18 +1,32 @@
 #include "link/BusTrace.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <system_error>
 
 namespace quennel {
 
 namespace {
+
+constexpr size_t FileBufferSize = 64 * 1024;
+constexpr int64_t FlushEveryUs = 250'000;
+constexpr char HexDigit[] = "0123456789ABCDEF";
+
 std::string ErrorText(int error) {
     return std::generic_category().message(error);
 }
+
+char* PutHex(char* at, unsigned value, int digits) {
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        *at++ = HexDigit[(value >> shift) & 0xF];
+    return at;
+}
+
 } // namespace
 
-BusTrace::BusTrace() : Origin(std::chrono::steady_clock::now()) {}
+BusTrace::BusTrace(Keeping keeping)
+    : Keep(keeping == KeepInMemory), Origin(std::chrono::steady_clock::now()) {}
 
 BusTrace::~BusTrace() {
     CloseFile();
@@ -26,23 +40,25 @@ bool BusTrace::WriteTo(const std::string& path) {
         Problem = ErrorText(errno);
         return false;
     }
+    if (!FileBuffer)
+        FileBuffer = std::make_unique<char[]>(FileBufferSize);
+    std::setvbuf(File, FileBuffer.get(), _IOFBF, FileBufferSize);
     for (const auto& line : Text)
-        WriteLine(line);
-    return true;
+        Stream(line.data(), line.size(), 0);
+    Flush();
+    FlushedAt = Now();
+    return Problem.empty();
 }
 
-// A line that does not get there is noted once; the trace goes on in memory.
-void BusTrace::WriteLine(const std::string& line) {
-    if (!File || !Problem.empty())
-        return;
-    if (std::fputs(line.c_str(), File) < 0 || std::fputc('\n', File) == EOF)
+// A failure to write is noted once; the trace goes on without the file.
+void BusTrace::Flush() {
+    if (File && Problem.empty() && std::fflush(File) != 0)
         Problem = ErrorText(errno);
 }
 
 std::string BusTrace::CloseFile() {
     if (File) {
-        if (std::fflush(File) != 0 && Problem.empty())
-            Problem = ErrorText(errno);
+        Flush();
         if (std::fclose(File) != 0 && Problem.empty())
             Problem = ErrorText(errno);
         File = nullptr;
@@ -55,16 +71,58 @@ int64_t BusTrace::Now() const {
         .count();
 }
 
+// The hot path: a line is put together by hand, without allocating, unless
+// it is to be kept.
+void BusTrace::Access(BusEvent::Kind what, uint16_t address, uint8_t value) {
+    const int64_t us = Now();
+    char line[40];
+    char* at = std::to_chars(line, line + 20, us).ptr;
+    *at++ = ' ';
+    *at++ = what == BusEvent::Kind::Write ? 'W' : 'R';
+    *at++ = ' ';
+    at = PutHex(at, address, 4);
+    *at++ = ' ';
+    at = PutHex(at, value, 2);
+    const size_t length = static_cast<size_t>(at - line);
+    if (Keep) {
+        Recorded.push_back({us, what, address, value, {}, {}});
+        Text.emplace_back(line, length);
+    }
+    Stream(line, length, us);
+}
+
 void BusTrace::Write(uint16_t address, uint8_t value) {
-    Add({Now(), BusEvent::Kind::Write, address, value, {}, {}}, {});
+    Access(BusEvent::Kind::Write, address, value);
 }
 
 void BusTrace::Read(uint16_t address, uint8_t value) {
-    Add({Now(), BusEvent::Kind::Read, address, value, {}, {}}, {});
+    Access(BusEvent::Kind::Read, address, value);
 }
 
 void BusTrace::Call(const std::string& name, std::vector<uint32_t> arguments, std::vector<int> widths) {
-    Add({Now(), BusEvent::Kind::Call, 0, 0, name, std::move(arguments)}, widths);
+    BusEvent event{Now(), BusEvent::Kind::Call, 0, 0, name, std::move(arguments)};
+    std::string line = Format(event, widths);
+    Stream(line.data(), line.size(), event.Microseconds);
+    // A call opens or closes the port, or touches its mode: what a crash
+    // report most needs, so it is on disk at once.
+    Flush();
+    if (Keep) {
+        Recorded.push_back(std::move(event));
+        Text.push_back(std::move(line));
+    }
+}
+
+void BusTrace::Stream(const char* line, size_t length, int64_t microseconds) {
+    if (!File || !Problem.empty())
+        return;
+    if (std::fwrite(line, 1, length, File) != length || std::fputc('\n', File) == EOF) {
+        Problem = ErrorText(errno);
+        return;
+    }
+    if (microseconds - FlushedAt >= FlushEveryUs) {
+        Flush();
+        FlushedAt = microseconds;
+    }
 }
 
 std::string BusTrace::Format(const BusEvent& event, const std::vector<int>& widths) {
@@ -87,16 +145,6 @@ std::string BusTrace::Format(const BusEvent& event, const std::vector<int>& widt
         break;
     }
     return line;
-}
-
-void BusTrace::Add(BusEvent event, const std::vector<int>& widths) {
-    Text.push_back(Format(event, widths));
-    WriteLine(Text.back());
-    Recorded.push_back(std::move(event));
-}
-
-std::vector<std::string> BusTrace::Lines() const {
-    return Text;
 }
 
 void BusTrace::Clear() {

@@ -16,8 +16,10 @@ public:
     DelayTimer(SharedState& state, OperatorConsole& console);
 
     // Waits DelayMs milliseconds (1..65535; only the low 16 bits count) and
-    // returns with DelayMs 0 and the timer disabled. It ends early when
-    // something run inside its pump clears DelayMs (the shutdown path).
+    // returns with DelayMs 0 and the timer disabled: never before DelayMs
+    // have passed on the steady clock, and within microseconds after when
+    // the machine is not overloaded. It ends early only when something run
+    // inside its pump clears DelayMs (the shutdown path).
     // Not re-entrant: there is one DelayMs and one timer.
     void WaitDelay();
 

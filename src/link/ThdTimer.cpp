@@ -3,6 +3,7 @@
 #include "link/ThreadScheduling.h"
 
 #include <array>
+#include <thread>
 #include <utility>
 
 namespace quennel {
@@ -69,37 +70,67 @@ TTimerThread::~TTimerThread() {
 }
 
 void TTimerThread::Execute() {
+    uint64_t timedRun = 0;
+    TimerClock::time_point due{};
     for (;;) {
-        const uint64_t run = WaitWhileSuspended();
-        const std::chrono::milliseconds interval(IntervalMs.load());
+        const RunStart run = WaitWhileSuspended();
+        if (run.Number != timedRun) {
+            timedRun = run.Number;
+            due = run.At + std::chrono::milliseconds(IntervalMs.load());
+        }
         // Only a time-out is a tick: the event means "start over" or "end".
-        if (WakeEvent.WaitFor(interval) == AutoResetEvent::WaitResult::TimedOut)
-            Synchronize([this, run] { DeliverTick(run); });
+        if (WakeEvent.WaitUntil(due - TickHandOverLead) == AutoResetEvent::WaitResult::TimedOut) {
+            Synchronize([this, number = run.Number, due] { DeliverTick(number, due); });
+            due = TimerClock::now() + std::chrono::milliseconds(IntervalMs.load());
+        }
         if (Terminated())
             break;
     }
 }
 
-uint64_t TTimerThread::WaitWhileSuspended() {
+TTimerThread::RunStart TTimerThread::WaitWhileSuspended() {
     std::unique_lock guard(Lock);
     Changed.wait(guard, [this] { return !IsSuspended || IsTerminated; });
-    return Run;
+    return {Run, RunStartedAt};
 }
 
+// The raised priority is for the timed wait. The hand-over runs at normal
+// priority: a raised worker woken when the tick has run would take the
+// processor from the message thread just as it goes on with the caller's work
+// (ending a pulse), and under load the message thread may then wait for
+// another process's time slice.
 void TTimerThread::Synchronize(const std::function<void()>& call) {
-    InSynchronize.store(true);
+    {
+        std::lock_guard guard(Lock);
+        InSynchronize.store(true);
+        if (WaitStep > 0)
+            ApplyThreadPriorityStep(NativeId, 0);
+    }
     Console.RunOnMessageThread(call);
+    std::lock_guard guard(Lock);
+    if (WaitStep > 0)
+        ApplyThreadPriorityStep(NativeId, WaitStep);
     InSynchronize.store(false);
 }
 
-void TTimerThread::DeliverTick(uint64_t run) {
-    {
-        // A tick timed before a suspend, or during the end, would come late.
-        std::lock_guard guard(Lock);
-        if (IsSuspended || IsTerminated || run != Run)
-            return;
+bool TTimerThread::RunIsCurrent(uint64_t run) const {
+    std::lock_guard guard(Lock);
+    return !IsSuspended && !IsTerminated && run == Run;
+}
+
+void TTimerThread::DeliverTick(uint64_t run, TimerClock::time_point due) {
+    // A tick timed before a suspend, or during the end, would come late.
+    if (!RunIsCurrent(run))
+        return;
+    // Sleeping gives the processor back, and a thread that sleeps is let on
+    // again soonest; the last stretch is spun on the clock, short enough
+    // that no other process's turn comes in between.
+    if (TimerClock::now() < due - TickFinishOnClock)
+        std::this_thread::sleep_until(due - TickFinishOnClock);
+    while (TimerClock::now() < due) {
     }
-    ParentTimer.FireOnTimer();
+    if (RunIsCurrent(run))
+        ParentTimer.FireOnTimer();
 }
 
 void TTimerThread::Suspend() {
@@ -114,6 +145,7 @@ void TTimerThread::Resume() {
             return;
         IsSuspended = false;
         ++Run;
+        RunStartedAt = TimerClock::now();
     }
     Changed.notify_all();
 }
@@ -142,11 +174,17 @@ bool TTimerThread::WaitFor(std::chrono::milliseconds limit) {
 }
 
 void TTimerThread::SetPriority(TThreadPriority priority) {
-    ApplyThreadPriorityStep(NativeId, PlatformPriority(priority));
+    std::lock_guard guard(Lock);
+    WaitStep = PlatformPriority(priority);
+    ApplyThreadPriorityStep(NativeId, WaitStep);
+    GrantedStep = ReadThreadPriorityStep(NativeId);
 }
 
+// Outside a hand-over the worker's scheduling is read as it is; during one,
+// as what the worker has for its waits.
 TThreadPriority TTimerThread::Priority() const {
-    const auto step = ReadThreadPriorityStep(NativeId);
+    std::lock_guard guard(Lock);
+    const auto step = InSynchronize.load() ? GrantedStep : ReadThreadPriorityStep(NativeId);
     return step ? ThreadPriorityFromPlatform(*step) : TThreadPriority::tpNormal;
 }
 

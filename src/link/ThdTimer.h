@@ -1,7 +1,14 @@
 #pragma once
 // A timer whose ticks come from a worker thread of its own: the worker waits
-// on an event with a time-out of Interval milliseconds and hands each tick to
-// the message thread, where OnTimer runs.
+// on an event with a time-out and hands each tick to the message thread,
+// where OnTimer runs.
+//
+// A tick is due a full interval after the enable (or after the tick before
+// it) on the steady clock. The worker's wait ends a little before that, so
+// that the message thread is awake in time whatever its wake-up costs, and
+// the message thread holds the tick until it is due: OnTimer never runs
+// early, and runs within microseconds of its time when the message thread
+// was waiting for messages.
 //
 // Linux threads cannot be suspended from outside, so a suspended worker
 // halts at the top of its loop instead, and a tick timed before a suspend is
@@ -19,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sys/types.h>
 #include <thread>
 
@@ -30,6 +38,15 @@ enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHi
 // a platform priority outside the table reads as tpNormal.
 int PlatformPriority(TThreadPriority priority);
 TThreadPriority ThreadPriorityFromPlatform(int platformPriority);
+
+using TimerClock = std::chrono::steady_clock;
+
+// How long before its due time the worker hands a tick over: enough for the
+// message thread to wake up even on a busy machine. The message thread holds
+// the tick for the rest of that time, without processing messages, sleeping
+// but for the last stretch, which it spins on the clock.
+inline constexpr std::chrono::microseconds TickHandOverLead{2000};
+inline constexpr std::chrono::microseconds TickFinishOnClock{250};
 
 class TThreadedTimer;
 using TNotifyEvent = std::function<void(TThreadedTimer& sender)>;
@@ -62,11 +79,19 @@ public:
     TThreadPriority Priority() const;
 
 private:
+    struct RunStart {
+        uint64_t Number;
+        TimerClock::time_point At;
+    };
+
     void Execute();
-    // Returns the number of the run the worker may now time a tick for.
-    uint64_t WaitWhileSuspended();
+    // Returns the run the worker may now time a tick for, and when it began.
+    RunStart WaitWhileSuspended();
     void Synchronize(const std::function<void()>& call);
-    void DeliverTick(uint64_t run);
+    // On the message thread: holds the tick until due, then fires it unless
+    // its run has ended meanwhile.
+    void DeliverTick(uint64_t run, TimerClock::time_point due);
+    bool RunIsCurrent(uint64_t run) const;
 
     OperatorConsole& Console;
     mutable std::mutex Lock;
@@ -75,7 +100,10 @@ private:
     bool IsTerminated = false;
     bool Ended = false;
     uint64_t Run = 0; // counts the resumes; a tick is delivered only in the run it was timed in
+    TimerClock::time_point RunStartedAt{}; // the resume that began Run
     pid_t NativeId = 0;
+    int WaitStep = 0;               // the platform step asked for the worker's waits
+    std::optional<int> GrantedStep; // what the platform gave for them
     std::atomic<bool> InSynchronize{false};
     std::thread Worker; // last: started once everything above exists
 };

@@ -50,7 +50,7 @@ public:
     ScratchFolder Folder;
     SimulatedProgrammer Programmer;
     SimulatedBus Bus;
-    BusTrace Trace;
+    BusTrace Trace{BusTrace::KeepInMemory};
     ScriptedDialogs Dialogs;
 
 private:

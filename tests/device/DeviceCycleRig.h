@@ -109,7 +109,7 @@ public:
 
     SimulatedProgrammer Chip;
     SimulatedBus Bus;
-    BusTrace Trace;
+    BusTrace Trace{BusTrace::KeepInMemory};
     NTPort Port{Bus, &Trace};
     FakeConsole Console;
     SharedState S;

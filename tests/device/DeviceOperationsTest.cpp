@@ -58,7 +58,7 @@ protected:
 
     SimulatedProgrammer Programmer;
     SimulatedBus Bus;
-    BusTrace Trace;
+    BusTrace Trace{BusTrace::KeepInMemory};
     test::FakeConsole Console;
     QuennelCore Core{Bus, Console, &Trace};
     SharedState& S = Core.State;

@@ -34,7 +34,7 @@ protected:
 
     SimulatedProgrammer Programmer;
     SimulatedBus Bus;
-    BusTrace Trace;
+    BusTrace Trace{BusTrace::KeepInMemory};
     test::FakeConsole Console;
     QuennelCore Core{Bus, Console, &Trace};
 };

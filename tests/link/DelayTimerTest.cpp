@@ -2,6 +2,8 @@
 
 #include "TimerPump.h"
 
+#include <array>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -66,6 +68,45 @@ TEST(DelayTimer, PulseLengthWaitsAreNeverShort) {
     DelayRig rig;
     for (int i = 0; i < 20; ++i)
         EXPECT_GE(rig.TimeWait(10), 10ms) << "wait " << i;
+}
+
+// The tick reaches the message thread ahead of its time and is held there:
+// whatever runs in the pump meanwhile (calls from another thread that take
+// their time, a hook of the front end's own), no wait may end before the
+// steady clock has advanced by its DelayMs.
+TEST(DelayTimer, NoWaitEndsBeforeItsTime) {
+    DelayRig rig;
+    std::atomic<bool> stop{false};
+    int callsRun = 0, hooksRun = 0;
+    std::thread sender([&] {
+        while (!stop.load()) {
+            rig.Console.Queue.Post([&] {
+                ++callsRun;
+                std::this_thread::sleep_for(200us);
+            });
+            std::this_thread::sleep_for(700us);
+        }
+    });
+    constexpr std::array<int32_t, 10> Delays{1, 2, 3, 5, 10, 10, 10, 10, 10, 20};
+    for (int i = 0; i < 150; ++i) {
+        const int32_t delay = Delays[static_cast<size_t>(i) % Delays.size()];
+        if (i % 3 == 0)
+            rig.Console.DuringMessages = [&] { ++hooksRun; };
+        else
+            rig.Console.DuringMessages = nullptr;
+        rig.S.DelayMs = delay;
+        const auto start = Clock::now();
+        rig.Timer.WaitDelay();
+        const auto took = Clock::now() - start;
+        EXPECT_GE(took, Ms(delay)) << "wait " << i << " of " << delay << " ms took "
+                                   << std::chrono::duration<double, std::milli>(took).count() << " ms";
+        EXPECT_LT(took, HangLimit);
+        EXPECT_EQ(rig.S.DelayMs, 0);
+    }
+    stop.store(true);
+    sender.join();
+    EXPECT_GT(callsRun, 0);
+    EXPECT_GT(hooksRun, 0);
 }
 
 TEST(DelayTimer, MessagesFromOtherThreadsRunDuringTheWait) {

@@ -111,7 +111,7 @@ struct DetectionRig {
     SimulatedProgrammer Other{11};
     SimulatedBus Bus;
     TappedBus Wire{Bus};
-    BusTrace Trace;
+    BusTrace Trace{BusTrace::KeepInMemory};
     NTPort Port{Wire, &Trace};
     FakeConsole Console;
     LatchProtocol Latches{S, Port, Console};

@@ -87,7 +87,7 @@ TEST(LatchProtocolBus, ReadNibblesIsSevenWritesAndTwoReadsAndIgnoresStatusBits3T
          {Case{0x7F, 0x7F, 0xFF}, Case{0x80, 0x80, 0x00}, Case{0x0F, 0xF0, 0x87}, Case{0x27, 0xD8, 0xA5}}) {
         ScriptedBackEnd backEnd;
         backEnd.Status = {c.First, c.Second};
-        BusTrace trace;
+        BusTrace trace(BusTrace::KeepInMemory);
         NTPort port(backEnd, &trace);
         SharedState s;
         s.PortBase = 0x378;

@@ -48,7 +48,7 @@ TEST(NTPort, CallsAndByteIoAreTracedAndReachTheBackEnd) {
     SimulatedProgrammer programmer;
     SimulatedBus bus;
     bus.Attach(0x3BC, programmer);
-    BusTrace trace;
+    BusTrace trace(BusTrace::KeepInMemory);
     NTPort port(bus, &trace);
     programmer.Ecr = 0x3D;
     EXPECT_TRUE(port.IsWinNT());

@@ -51,7 +51,7 @@ struct SimulatedRig {
     SharedState S;
     SimulatedProgrammer Programmer;
     SimulatedBus Bus;
-    BusTrace Trace;
+    BusTrace Trace{BusTrace::KeepInMemory};
     NTPort Port;
     FakeConsole Console;
     LatchProtocol Protocol;

@@ -191,6 +191,13 @@ TEST(ThreadedTimer, PriorityReadsBackWhatTheWorkerReallyHasAndTicksGoOn) {
     rig.Timer.SetThreadPriority(TThreadPriority::tpTimeCritical);
     if (RealTimeSchedulingAllowed()) {
         EXPECT_EQ(rig.Timer.ThreadPriority(), TThreadPriority::tpTimeCritical);
+        // Each hand-over runs at normal priority; the worker's waits get the
+        // raised one back once a tick on its way has been taken.
+        rig.Start(2);
+        ASSERT_TRUE(rig.PumpUntilTicks(3));
+        rig.Timer.SetEnabled(false);
+        PumpFor(rig.Console, 50ms);
+        EXPECT_EQ(rig.Timer.ThreadPriority(), TThreadPriority::tpTimeCritical);
     } else {
         EXPECT_NE(rig.Timer.ThreadPriority(), TThreadPriority::tpTimeCritical);
     }

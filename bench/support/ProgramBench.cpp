@@ -1,0 +1,233 @@
+#include "ProgramBench.h"
+
+#include "device/Catalogue.h"
+#include "device/Quennel.h"
+#include "link/BusTrace.h"
+#include "sim/SimulatedBus.h"
+#include "sim/SimulatedProgrammer.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <bit>
+#include <memory>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <thread>
+
+namespace quennel::bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the part and the programmer need, whatever the program does: one
+// pulse per 1-bit, the programming set-up's two settles, the pause before
+// the verify and the verify's own settle; a read needs its settle only.
+constexpr double PulseMs = 10;
+constexpr double ProgramSetupMs = 100 + 50;
+constexpr double PauseBeforeVerifyMs = 75;
+constexpr double ReadSettleMs = 100;
+constexpr uint16_t SimulatedPortBase = 0x378;
+constexpr const char* ReadDevice = "82S181"; // 1k x 8
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Posts a call to the message thread every period while it lives, and
+// notes how late each one ran; only calls that run while Measuring count.
+// Calls still queued when it ends find their record alive and not measuring.
+class EventProbe {
+public:
+    struct Record {
+        bool Measuring = false;     // on the message thread only
+        std::vector<double> LateMs; // on the message thread only
+    };
+
+    EventProbe(BenchDrive& drive, std::chrono::milliseconds period) : Drive(drive) {
+        Poster = std::thread([this, period] {
+            auto next = Clock::now() + period;
+            while (!Stop.load()) {
+                std::this_thread::sleep_until(next);
+                const auto postedAt = Clock::now();
+                Drive.Post([record = Shared, postedAt] {
+                    if (record->Measuring)
+                        record->LateMs.push_back(MsSince(postedAt));
+                });
+                next = std::max(next + period, Clock::now());
+            }
+        });
+    }
+    ~EventProbe() {
+        Stop.store(true);
+        Poster.join();
+    }
+
+    Record& Measured() { return *Shared; }
+
+private:
+    BenchDrive& Drive;
+    std::shared_ptr<Record> Shared = std::make_shared<Record>();
+    std::atomic<bool> Stop{false};
+    std::thread Poster; // last: started once everything above exists
+};
+
+} // namespace
+
+Spread SpreadOf(std::vector<double> values) {
+    Spread spread;
+    spread.Count = values.size();
+    if (values.empty())
+        return spread;
+    std::sort(values.begin(), values.end());
+    const auto at = [&](double q) {
+        return values[static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5)];
+    };
+    spread.Min = values.front();
+    spread.Median = at(0.5);
+    spread.P99 = at(0.99);
+    spread.Max = values.back();
+    return spread;
+}
+
+double PeakResidentMB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions& options) {
+    const CatalogueRow* device = FindDeviceByCaption(options.Device);
+    if (device == nullptr)
+        throw std::invalid_argument("no device " + options.Device);
+
+    ProgramBenchReport report;
+    report.Drive = drive.Name();
+    report.Device = std::string(device->Caption);
+    report.Cells = device->DeviceEnd + 1;
+    report.Bytes = options.Bytes < 0 ? report.Cells : std::min(options.Bytes, report.Cells);
+    report.TracePath = options.TracePath;
+
+    SimulatedProgrammer programmer;
+    programmer.Width = DataBitsOfClass(device->DeviceClass);
+    SimulatedBus bus;
+    bus.Attach(SimulatedPortBase, programmer);
+    std::unique_ptr<BusTrace> trace;
+    if (!options.TracePath.empty()) {
+        trace = std::make_unique<BusTrace>();
+        if (!trace->WriteTo(options.TracePath))
+            throw std::runtime_error("cannot write the trace to " + options.TracePath);
+    }
+
+    const auto startupBegan = Clock::now();
+    QuennelCore core(bus, drive.Console(), trace.get());
+    SharedState& s = core.State;
+    drive.Run([&] { core.Detection.FindProgrammer(); });
+    report.StartupMs = MsSince(startupBegan);
+    if (s.ProgrammerModel == 0)
+        throw std::runtime_error("the simulated programmer was not found");
+
+    core.SelectDevice(*device);
+    const uint8_t wordMask = static_cast<uint8_t>((1u << programmer.Width) - 1);
+    s.DataBuffer.fill(0x00);
+    std::fill_n(s.DataBuffer.begin(), report.Bytes, static_cast<uint8_t>(0xFF & wordMask));
+    for (int cell = 0; cell < report.Cells; ++cell)
+        report.FusesToBlow += std::popcount(static_cast<unsigned>(s.DataBuffer[static_cast<size_t>(cell)]));
+    report.ProgramFloorMs =
+        report.FusesToBlow * PulseMs + ProgramSetupMs + PauseBeforeVerifyMs + ReadSettleMs;
+
+    programmer.Fuses.fill(0x00);
+    programmer.ClearRecords();
+    {
+        EventProbe probe(drive, options.EventEvery);
+        const auto began = Clock::now();
+        drive.Run([&] {
+            probe.Measured().Measuring = true;
+            core.Operations.Program_EpromClick();
+            probe.Measured().Measuring = false;
+        });
+        report.ProgramMs = MsSince(began);
+        report.EventLateMs = SpreadOf(probe.Measured().LateMs);
+    }
+    report.Programmed =
+        s.StatusFault == 0 && !core.Operations.WasStopped() &&
+        std::equal(s.DataBuffer.begin(), s.DataBuffer.begin() + report.Cells, programmer.Fuses.begin());
+    std::vector<double> widths;
+    for (const ProgrammingPulse& pulse : programmer.Pulses())
+        widths.push_back(pulse.WidthMs);
+    report.PulseMs = SpreadOf(widths);
+    report.Violations = bus.Violations().size();
+
+    if (options.ReadPass) {
+        // Always the whole 1k x 8 part: the figure is the cost of 1024 reads.
+        const CatalogueRow* readDevice = FindDeviceByCaption(ReadDevice);
+        core.SelectDevice(*readDevice);
+        programmer.Width = DataBitsOfClass(readDevice->DeviceClass);
+        report.ReadCells = readDevice->DeviceEnd + 1;
+        std::array<uint8_t, SimulatedChipSize> image = programmer.Fuses;
+        s.DataBuffer.fill(0x00);
+        const auto began = Clock::now();
+        drive.Run([&] { core.Operations.Move_EpromClick(); });
+        report.ReadMs = MsSince(began);
+        report.ReadSettleMs = ReadSettleMs;
+        report.ReadDone = true;
+        report.ReadMatches =
+            std::equal(image.begin(), image.begin() + report.ReadCells, s.DataBuffer.begin()) &&
+            s.StatusFault == 0 && !core.Operations.WasStopped();
+    }
+
+    drive.Run([&] { core.ReleasePort(); });
+    report.PeakMemoryMB = PeakResidentMB();
+    return report;
+}
+
+void PrintReport(const ProgramBenchReport& r, std::FILE* out) {
+    std::fprintf(out, "Drive %s, device %s: %d cells, %d bytes of 0xFF, %d fuses to blow%s%s\n",
+                 r.Drive.c_str(), r.Device.c_str(), r.Cells, r.Bytes, r.FusesToBlow,
+                 r.TracePath.empty() ? "" : ", trace to ", r.TracePath.c_str());
+    std::fprintf(out, "Start-up (core built, programmer found): %.1f ms\n", r.StartupMs);
+    std::fprintf(out, "Program and verify: %.3f s against a floor of %.3f s, ratio %.4f (goal <= 1.005)%s\n",
+                 r.ProgramMs / 1000, r.ProgramFloorMs / 1000, r.ProgramRatio(),
+                 r.Programmed ? "" : "  -- DID NOT PROGRAM");
+    const Spread& p = r.PulseMs;
+    std::fprintf(out,
+                 "Pulses on the wire: min %.3f, median %.3f, p99 %.3f, max %.3f ms, count %zu"
+                 " (goals: min >= 10.0, median <= 10.05, p99 <= 10.5)\n",
+                 p.Min, p.Median, p.P99, p.Max, p.Count);
+    std::fprintf(out, "Violations seen by the simulated programmer: %zu\n", r.Violations);
+    if (r.ReadDone)
+        std::fprintf(
+            out, "Read of %d cells: %.3f ms against its %.0f ms settle: %.3f ms over, %.2f us per cell%s\n",
+            r.ReadCells, r.ReadMs, r.ReadSettleMs, r.ReadOverheadMs(),
+            r.ReadOverheadMs() * 1000 / r.ReadCells, r.ReadMatches ? "" : "  -- READ DIFFERS");
+    const Spread& e = r.EventLateMs;
+    std::fprintf(
+        out,
+        "Events posted while programming: %zu, late by median %.3f, p99 %.3f, max %.3f ms (goal max <= 50)\n",
+        e.Count, e.Median, e.P99, e.Max);
+    std::fprintf(out, "Peak resident memory: %.1f MB (goal < 60)\n", r.PeakMemoryMB);
+
+    std::fprintf(out, "\n");
+    std::fprintf(out, "startup_core %.1f ms\n", r.StartupMs);
+    std::fprintf(out, "program_wall %.3f s\n", r.ProgramMs / 1000);
+    std::fprintf(out, "program_floor %.3f s\n", r.ProgramFloorMs / 1000);
+    std::fprintf(out, "program_ratio %.4f ratio\n", r.ProgramRatio());
+    std::fprintf(out, "programmed %d bool\n", r.Programmed ? 1 : 0);
+    std::fprintf(out, "violations %zu count\n", r.Violations);
+    std::fprintf(out, "pulse_min %.3f ms\n", p.Min);
+    std::fprintf(out, "pulse_median %.3f ms\n", p.Median);
+    std::fprintf(out, "pulse_p99 %.3f ms\n", p.P99);
+    std::fprintf(out, "pulse_max %.3f ms\n", p.Max);
+    std::fprintf(out, "pulse_count %zu count\n", p.Count);
+    if (r.ReadDone) {
+        std::fprintf(out, "read_wall %.3f ms\n", r.ReadMs);
+        std::fprintf(out, "read_overhead %.3f ms\n", r.ReadOverheadMs());
+        std::fprintf(out, "read_per_cell %.2f us\n", r.ReadOverheadMs() * 1000 / r.ReadCells);
+    }
+    std::fprintf(out, "event_late_median %.3f ms\n", e.Median);
+    std::fprintf(out, "event_late_max %.3f ms\n", e.Max);
+    std::fprintf(out, "peak_memory %.1f MB\n", r.PeakMemoryMB);
+}
+
+} // namespace quennel::bench

@@ -35,14 +35,8 @@ void TMainForm::Load_ButClick() {
     LockControls();
     if (const std::optional<std::string> chosen = Dialogs.ChooseOpenFile(OpenDialog1)) {
         OpenDialog1.FileName = FollowChosenFile(*chosen);
-        const LoadResult result = State().FileType == BinaryFileType ? LoadBinaryFile() : LoadHexFile();
-        if (result == LoadResult::Stopped)
+        if (LoadNamedFile() == LoadResult::Stopped)
             return;
-        if (result == LoadResult::Loaded) {
-            StaticText4->setText(
-                QString::fromStdString("Last File Loaded in Buffer=" + OpenDialog1.FileName));
-            FitStaticText(StaticText4);
-        }
     }
     // The checksum's own frame clears the fault flag and hides the result
     // list; a failed load stays marked and its reason on view.
@@ -64,6 +58,17 @@ void TMainForm::Save_ButClick() {
             SaveHexFile();
     }
     UnlockControls();
+}
+
+// OpenDialog1's file by FileType; StaticText4 names it once its data
+// reached the buffer.
+TMainForm::LoadResult TMainForm::LoadNamedFile() {
+    const LoadResult result = State().FileType == BinaryFileType ? LoadBinaryFile() : LoadHexFile();
+    if (result == LoadResult::Loaded) {
+        StaticText4->setText(QString::fromStdString("Last File Loaded in Buffer=" + OpenDialog1.FileName));
+        FitStaticText(StaticText4);
+    }
+    return result;
 }
 
 TMainForm::LoadResult TMainForm::LoadBinaryFile() {

@@ -16,15 +16,6 @@ constexpr int PromptX = 170;
 constexpr int PromptY = 260;
 constexpr int32_t NoDeviceEnd = 0x3FF;
 
-// DeviceEnd in upper-case hex, at least three digits (01F, 3FF).
-std::string EndCaption(int32_t deviceEnd) {
-    const auto value = static_cast<uint32_t>(deviceEnd);
-    int digits = 3;
-    while (digits < 8 && (value >> (4 * digits)) != 0)
-        ++digits;
-    return "Device End=" + HexDigits(value, digits);
-}
-
 } // namespace
 
 // The list stays open, with the commands locked, until a row is chosen.
@@ -60,7 +51,17 @@ void TMainForm::ApplyDeviceSelection() {
             SelectNoDevice();
         }
     }
-    End_Add->setText(QString::fromStdString(EndCaption(State().DeviceEnd)));
+    ShowDeviceEnd(3);
+}
+
+// "Device End=" and DeviceEnd in upper-case hex, at least leastDigits
+// digits: three after a choice in the list (01F), four at start-up (01FF).
+void TMainForm::ShowDeviceEnd(int leastDigits) {
+    const auto value = static_cast<uint32_t>(State().DeviceEnd);
+    int digits = leastDigits;
+    while (digits < 8 && (value >> (4 * digits)) != 0)
+        ++digits;
+    End_Add->setText(QString::fromStdString("Device End=" + HexDigits(value, digits)));
 }
 
 // The page stays on view exactly while the box is open.

@@ -211,8 +211,10 @@ private:
     // Every control the window owns, each after its parent.
     std::vector<QWidget*> AllControls() const;
     void ScaleControls(int32_t m, int32_t d);
+    void ShowDeviceEnd(int leastDigits);
     // The buffer commands' lists and value field.
     void ConnectBufferChoices();
+    LoadResult LoadNamedFile();
     LoadResult LoadOpenDialogFile(bool binary);
     void ShowFileProblem(const std::filesystem::path& path, const std::string& detail);
     void SaveSaveDialogFile(bool binary);

@@ -25,15 +25,6 @@ ScreenRect RectOf(const QRect& rect) {
     return {rect.x(), rect.y(), rect.width(), rect.height()};
 }
 
-// DeviceEnd in upper-case hex, at least four digits.
-std::string EndCaption(int32_t deviceEnd) {
-    const auto value = static_cast<uint32_t>(deviceEnd);
-    int digits = 4;
-    while (digits < 8 && (value >> (4 * digits)) != 0)
-        ++digits;
-    return "Device End=" + HexDigits(value, digits);
-}
-
 } // namespace
 
 // A new main window takes the focus as a desktop gives it; with no window
@@ -76,18 +67,12 @@ void TMainForm::FormActivate() {
     SettingsDirectory = CurrentSettingsDirectory();
     ApplySettingsFile();
     ShowFileType();
-    End_Add->setText(QString::fromStdString(EndCaption(State().DeviceEnd)));
+    ShowDeviceEnd(4);
     if (!OpenDialog1.FileName.empty() && !CloseWanted) {
-        const LoadResult reload = State().FileType == BinaryFileType ? LoadBinaryFile() : LoadHexFile();
-        if (reload == LoadResult::Stopped)
-            return;
         // A file that could not be read keeps its name for the next run,
         // but is not shown as loaded.
-        if (reload == LoadResult::Loaded) {
-            StaticText4->setText(
-                QString::fromStdString("Last File Loaded in Buffer=" + OpenDialog1.FileName));
-            FitStaticText(StaticText4);
-        }
+        if (LoadNamedFile() == LoadResult::Stopped)
+            return;
     }
     UnlockControls();
     // No device yet: the operator chooses one first. The list opens without

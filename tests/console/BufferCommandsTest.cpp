@@ -2,6 +2,7 @@
 // its value field, the file-type choice, and load and save through the
 // dialogs, answered in advance.
 
+#include "ScratchFolder.h"
 #include "WindowRig.h"
 
 #include <QApplication>
@@ -19,24 +20,6 @@
 
 namespace quennel::test {
 namespace {
-
-const QColor Yellow(255, 255, 0);
-const QColor Lime(0, 255, 0);
-const QColor Red(255, 0, 0);
-
-const std::vector<const char*> SixteenButtons{"Program_Eprom", "Verify_Eprom", "Move_Eprom", "Blank_Chk",
-                                              "Compare",       "Chk_Sum_But",  "Start_Add",  "Save_But",
-                                              "Load_But",      "File_But",     "End_Add",    "Device",
-                                              "Help_1",        "Scale",        "Edit",       "Fill"};
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteAll(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 class BufferCommandsTest : public ::testing::Test {
 protected:

@@ -14,9 +14,6 @@ namespace {
 
 using ::testing::IsEmpty;
 
-const QColor Lime(0, 255, 0);
-const QColor Red(255, 0, 0);
-
 class DeviceButtonsTest : public ::testing::Test {
 protected:
     DeviceButtonsTest() {
@@ -133,15 +130,7 @@ TEST_F(DeviceButtonsTest, ProgramThenTheFullVerify) {
 TEST_F(DeviceButtonsTest, CloseDuringProgrammingStopsSafely) {
     Select(3);
     Rig.State().DataBuffer.fill(0xFF);
-    QTimer closer;
-    closer.setInterval(1);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (Rig.Programmer.PulseOn() && Rig.Programmer.Pulses().size() >= 3) {
-            closer.stop();
-            Rig.Form().close();
-        }
-    });
-    closer.start();
+    Rig.CloseDuringPulse(3);
     Rig.Click("Program_Eprom");
     EXPECT_EQ(Rig.Text("StaticText3"), StoppedCaption);
     EXPECT_FALSE(Rig.Programmer.PulseOn());
@@ -154,14 +143,7 @@ TEST_F(DeviceButtonsTest, CloseDuringProgrammingStopsSafely) {
     EXPECT_FALSE(Rig.State().PortOpen);
     EXPECT_EQ(Rig.Programmer.Latch(0x02), 0x3B) << "idle before the release";
     ExpectHonestWire();
-    const auto& events = Rig.Trace.Events();
-    auto release = std::find_if(events.rbegin(), events.rend(), [](const BusEvent& event) {
-        return event.What == BusEvent::Kind::Call && event.Call == "DisablePorts";
-    });
-    ASSERT_NE(release, events.rend());
-    for (auto later = events.rbegin(); later != release; ++later)
-        EXPECT_TRUE(later->What == BusEvent::Kind::Call || later->Address == 0x378 + 0x402)
-            << BusTrace::Format(*later);
+    Rig.ExpectNothingAfterTheRelease();
 }
 
 // A close that lands while the verify's frame paints its lock (the moment

@@ -20,14 +20,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-const QColor Yellow(255, 255, 0);
-const QColor Lime(0, 255, 0);
-const QColor Red(255, 0, 0);
-
-const std::vector<const char*> SixteenButtons{"Program_Eprom", "Verify_Eprom", "Move_Eprom", "Blank_Chk",
-                                              "Compare",       "Chk_Sum_But",  "Start_Add",  "Save_But",
-                                              "Load_But",      "File_But",     "End_Add",    "Device",
-                                              "Help_1",        "Scale",        "Edit",       "Fill"};
 const std::vector<const char*> DeviceButtons{"Program_Eprom", "Verify_Eprom", "Move_Eprom", "Blank_Chk",
                                              "Compare"};
 

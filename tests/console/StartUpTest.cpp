@@ -3,6 +3,7 @@
 // file, and the settings written at the close, also in the middle of
 // programming.
 
+#include "ScratchFolder.h"
 #include "WindowRig.h"
 #include "device/DeviceOperations.h"
 
@@ -22,21 +23,8 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-const QColor Yellow(255, 255, 0);
-const QColor Lime(0, 255, 0);
-const QColor Red(255, 0, 0);
-
 // One S1 record of 16 bytes at 0010 and an end record.
 const std::string MotorolaImage = "S1130010123456789ABCDEF00F1E2D3C4B5A697888\r\nS9030000FC\r\n";
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteAll(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 class StartUpTest : public ::testing::Test {
 protected:
@@ -380,15 +368,7 @@ TEST_F(StartUpTest, ACloseDuringProgrammingWritesTheSettings) {
     ASSERT_EQ(Rig.Text("Device"), "82S123");
     Rig.State().DataBuffer.fill(0xFF);
     std::filesystem::remove(SettingsFile());
-    QTimer closer;
-    closer.setInterval(1);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (Rig.Programmer.PulseOn() && Rig.Programmer.Pulses().size() >= 3) {
-            closer.stop();
-            Rig.Form().close();
-        }
-    });
-    closer.start();
+    Rig.CloseDuringPulse(3);
     Rig.Click("Program_Eprom");
     EXPECT_EQ(Rig.Text("StaticText3"), StoppedCaption);
     EXPECT_FALSE(std::filesystem::exists(SettingsFile())) << "written once the command has returned";
@@ -400,14 +380,7 @@ TEST_F(StartUpTest, ACloseDuringProgrammingWritesTheSettings) {
     for (const ProgrammingPulse& pulse : Rig.Programmer.Pulses())
         EXPECT_GE(pulse.WidthMs, MinimumPulseMs);
     EXPECT_THAT(Rig.Bus.Violations(), IsEmpty());
-    const auto& events = Rig.Trace.Events();
-    auto release = std::find_if(events.rbegin(), events.rend(), [](const BusEvent& event) {
-        return event.What == BusEvent::Kind::Call && event.Call == "DisablePorts";
-    });
-    ASSERT_NE(release, events.rend());
-    for (auto later = events.rbegin(); later != release; ++later)
-        EXPECT_TRUE(later->What == BusEvent::Kind::Call || later->Address == 0x378 + 0x402)
-            << BusTrace::Format(*later);
+    Rig.ExpectNothingAfterTheRelease();
     EXPECT_EQ(ReadAll(SettingsFile()), "3\r\n1\r\n31\r\n662\r\n476\r\n10\r\n20\r\n0\r\n\r\n");
 }
 

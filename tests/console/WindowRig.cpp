@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTest>
+#include <algorithm>
 
 namespace quennel::test {
 
@@ -54,6 +55,29 @@ void WindowRig::ChooseDeviceRow(int row) {
     list->scrollToItem(list->item(row));
     const QRect place = list->visualItemRect(list->item(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place.center());
+}
+
+void WindowRig::CloseDuringPulse(size_t pulses) {
+    Closer = std::make_unique<QTimer>();
+    Closer->setInterval(1);
+    QObject::connect(Closer.get(), &QTimer::timeout, [this, pulses] {
+        if (Programmer.PulseOn() && Programmer.Pulses().size() >= pulses) {
+            Closer->stop();
+            Window->close();
+        }
+    });
+    Closer->start();
+}
+
+void WindowRig::ExpectNothingAfterTheRelease() {
+    const auto& events = Trace.Events();
+    auto release = std::find_if(events.rbegin(), events.rend(), [](const BusEvent& event) {
+        return event.What == BusEvent::Kind::Call && event.Call == "DisablePorts";
+    });
+    ASSERT_NE(release, events.rend()) << "the port was never given back";
+    for (auto later = events.rbegin(); later != release; ++later)
+        EXPECT_TRUE(later->What == BusEvent::Kind::Call || later->Address == 0x378 + 0x402)
+            << BusTrace::Format(*later);
 }
 
 } // namespace quennel::test

@@ -13,12 +13,25 @@
 
 #include <QColor>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quennel::test {
+
+// The status line's colours.
+inline const QColor Yellow(255, 255, 0);
+inline const QColor Lime(0, 255, 0);
+inline const QColor Red(255, 0, 0);
+
+// The sixteen command buttons in the order the frame disables them.
+inline const std::vector<const char*> SixteenButtons{
+    "Program_Eprom", "Verify_Eprom", "Move_Eprom", "Blank_Chk", "Compare", "Chk_Sum_But",
+    "Start_Add",     "Save_But",     "Load_But",   "File_But",  "End_Add", "Device",
+    "Help_1",        "Scale",        "Edit",       "Fill"};
 
 class WindowRig {
 public:
@@ -45,6 +58,12 @@ public:
     void Click(const char* name);
     // Chooses a row of the device list with the mouse.
     void ChooseDeviceRow(int row);
+    // Asks the window to close, as its close box does, once the simulated
+    // part has seen this many pulses and one is on.
+    void CloseDuringPulse(size_t pulses);
+    // After the port was given back only port-library calls and the ECR
+    // (outside the range) appear on the bus.
+    void ExpectNothingAfterTheRelease();
 
     // The current directory while the rig lives.
     ScratchFolder Folder;
@@ -56,6 +75,7 @@ public:
 private:
     QString PreviousDirectory;
     std::unique_ptr<TMainForm> Window;
+    std::unique_ptr<QTimer> Closer;
 };
 
 } // namespace quennel::test

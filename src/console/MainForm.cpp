@@ -27,6 +27,10 @@ const QColor StatusFailed(255, 0, 0);
 constexpr int DesignWidth = 662;
 constexpr int DesignHeight = 476;
 
+// The longest the window's picture lags behind a pass that pumps messages
+// without waiting (a long list of fault lines).
+constexpr std::chrono::milliseconds RepaintHoldLimit{40};
+
 } // namespace
 
 std::string WindowCaption() {
@@ -275,8 +279,40 @@ void TMainForm::ShowMessageBox(const MessageBoxRequest& box) {
     Dialogs.ShowBox(box);
 }
 
+// A repaint of the window costs up to a millisecond when the processor's
+// caches have gone cold, as they have after the 10 ms of a programming pulse,
+// and a pass pumps messages once inside every pulse, before its wait: a
+// repaint there would lengthen the pulse and the pass by that much. So the
+// messages pumped here are all handled but the window's repaint, which is
+// put back in the queue for the next WaitForMessages: the message thread
+// would sleep there anyway, and the pulse's wait hides the cost. A pass that
+// pumps without waiting gets its repaint here once it has waited
+// RepaintHoldLimit; a modal box opened inside the pump runs a loop of its
+// own, where repaints are not held.
 void TMainForm::ProcessMessages() {
+    const int outerLevel = RepaintHoldLevel;
+    RepaintHoldLevel = thread()->loopLevel();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    RepaintHoldLevel = outerLevel;
+}
+
+// Qt asks for the repaint with one UpdateRequest to the window and asks no
+// more until it has been handled: a held one is posted again as it was. A
+// pump handles only what was queued before it began, so it never meets the
+// one it put back.
+bool TMainForm::event(QEvent* event) {
+    if (event->type() == QEvent::UpdateRequest) {
+        const auto now = std::chrono::steady_clock::now();
+        if (RepaintHoldLevel >= 0 && RepaintHoldLevel == thread()->loopLevel() &&
+            (!RepaintHeldSince || now - *RepaintHeldSince < RepaintHoldLimit)) {
+            if (!RepaintHeldSince)
+                RepaintHeldSince = now;
+            QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+            return true;
+        }
+        RepaintHeldSince.reset();
+    }
+    return QWidget::event(event);
 }
 
 void TMainForm::WaitForMessages() {

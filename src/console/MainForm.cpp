@@ -39,6 +39,10 @@ std::string WindowCaption() {
 
 TMainForm::TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace) : Dialogs(dialogs) {
     setObjectName("MainForm");
+    HandedOver.OnPost = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { TakeHandedOverCalls(); }, Qt::QueuedConnection);
+    };
     ProgramDir = QCoreApplication::applicationDirPath().toStdString();
     setWindowTitle(QString::fromStdString(WindowCaption()));
     CreateControls();
@@ -108,6 +112,7 @@ void TMainForm::Deliver(const std::function<void()>& handler) {
         ShowErrorReport(error.what());
     }
     --HandlerDepth;
+    ShowPendingAddress();
     if (HandlerDepth == 0 && CloseWanted)
         QMetaObject::invokeMethod(
             this, [this] { close(); }, Qt::QueuedConnection);
@@ -240,8 +245,21 @@ void TMainForm::AddResult(const std::string& line) {
     Memo1->appendPlainText(QString::fromStdString(line));
 }
 
+// A pass shows every cell's address, and the button's caption costs tens of
+// microseconds on cold caches: within a programming pass that comes between
+// a tick and the next pulse's wait, once per cell. So the caption is put on
+// the button at the next pump that is not inside a pulse, the next wait
+// (where the message thread would sleep anyway) or the end of the command,
+// whichever comes first: before anything can paint it or read it.
 void TMainForm::ShowAddress(const std::string& text) {
-    Address->setText(QString::fromStdString(text));
+    PendingAddress = text;
+}
+
+void TMainForm::ShowPendingAddress() {
+    if (!PendingAddress)
+        return;
+    Address->setText(QString::fromStdString(*PendingAddress));
+    PendingAddress.reset();
 }
 
 void TMainForm::ShowChecksum(const std::string& caption) {
@@ -290,10 +308,13 @@ void TMainForm::ShowMessageBox(const MessageBoxRequest& box) {
 // RepaintHoldLimit; a modal box opened inside the pump runs a loop of its
 // own, where repaints are not held.
 void TMainForm::ProcessMessages() {
+    if (!(QCore && QCore->State.PulseInFlight))
+        ShowPendingAddress();
     const int outerLevel = RepaintHoldLevel;
     RepaintHoldLevel = thread()->loopLevel();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     RepaintHoldLevel = outerLevel;
+    HandedOver.ProcessMessages();
 }
 
 // Qt asks for the repaint with one UpdateRequest to the window and asks no
@@ -315,17 +336,34 @@ bool TMainForm::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+// A call handed over from another thread (the timer's tick, which ends the
+// wait) is taken here once Qt's dispatch has returned, not inside it: what
+// Qt does after an event costs some 20 microseconds on cold caches, which
+// would come after the tick, on every programming pulse, and before the
+// pass goes on. Woken by the call's arrival, the dispatch returns ahead of
+// the tick's due time, and the tick itself waits for that time.
 void TMainForm::WaitForMessages() {
+    ShowPendingAddress();
+    const int outerLevel = HandOverWaitLevel;
+    HandOverWaitLevel = thread()->loopLevel();
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    HandOverWaitLevel = outerLevel;
+    HandedOver.ProcessMessages();
 }
 
+// Blocks the calling thread until the message thread has run call: in a
+// wait, a pump, a modal box's loop or the application's own loop, whichever
+// comes first.
 void TMainForm::RunOnMessageThread(const std::function<void()>& call) {
-    if (QThread::currentThread() == thread()) {
-        call();
+    HandedOver.RunOnMessageThread(call);
+}
+
+// The wake-up queued with a handed-over call: the wait that it wakes takes
+// the call itself once its dispatch has returned; any other loop runs it here.
+void TMainForm::TakeHandedOverCalls() {
+    if (HandOverWaitLevel >= 0 && HandOverWaitLevel == thread()->loopLevel())
         return;
-    }
-    QMetaObject::invokeMethod(
-        this, [&call] { call(); }, Qt::BlockingQueuedConnection);
+    HandedOver.ProcessMessages();
 }
 
 } // namespace quennel

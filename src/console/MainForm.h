@@ -12,6 +12,7 @@
 #include "console/ClickableText.h"
 #include "console/DialogSeam.h"
 #include "console/EditorTextControl.h"
+#include "core/MessageQueue.h"
 #include "core/OperatorConsole.h"
 #include "device/Quennel.h"
 
@@ -221,9 +222,17 @@ private:
     // Start-up: the settings lines applied one by one, and the window put
     // where they say unless no screen would show it.
     void ApplySettingsFile();
+    // Runs the calls handed over by other threads, unless a wait takes them.
+    void TakeHandedOverCalls();
+    // Puts the address last shown on the Address display.
+    void ShowPendingAddress();
     void PlaceWindow(int32_t width, int32_t height, int32_t top, int32_t left);
 
     DialogSeam& Dialogs;
+    // Calls handed over by other threads (the timer's tick), and the event
+    // loop level of the wait that takes them itself (-1: none).
+    MessageQueue HandedOver;
+    int HandOverWaitLevel = -1;
     std::unique_ptr<QuennelCore> QCore;
     std::unique_ptr<EditorPage> BufferEditorPage;
     int HandlerDepth = 0;
@@ -236,6 +245,8 @@ private:
     // the event loop level of the pump that holds it (-1: none), and since
     // when the picture has waited for it.
     int RepaintHoldLevel = -1;
+    // The address shown last, not yet on the display.
+    std::optional<std::string> PendingAddress;
     std::optional<std::chrono::steady_clock::time_point> RepaintHeldSince;
 };
 

@@ -1,11 +1,13 @@
 // The window's repaint while a pass pumps messages: ProcessMessages leaves
 // it to the next wait, but never loses it, never holds it for long, and
-// never holds it in a modal box's own loop.
+// never holds it in a modal box's own loop. The address a programming pulse
+// shows reaches the display at the pulse's wait.
 
 #include "WindowRig.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -50,7 +52,7 @@ TEST_F(RepaintTest, APumpLeavesItToTheNextWait) {
     EXPECT_EQ(Address.Paints, 1);
 
     // Outside a pump nothing is held.
-    Rig.Form().ShowAddress("01A6");
+    Rig.Find<QPushButton>("Address")->setText("01A6");
     QCoreApplication::processEvents();
     EXPECT_EQ(Address.Paints, 2);
 }
@@ -80,6 +82,25 @@ TEST_F(RepaintTest, AModalLoopInsideThePumpRepaints) {
     QTest::qSleep(5);
     Rig.Form().ProcessMessages();
     EXPECT_EQ(paintedInside, 1);
+}
+
+TEST_F(RepaintTest, AnAddressShownInAPulseReachesTheDisplayAtItsWait) {
+    Rig.State().PulseInFlight = true;
+    Rig.Form().ShowAddress("0123");
+    Rig.Form().ProcessMessages();
+    EXPECT_EQ(Rig.Text("Address"), "0000");
+    QTimer waker;
+    waker.start(200);
+    Rig.Form().WaitForMessages();
+    EXPECT_EQ(Rig.Text("Address"), "0123");
+    Rig.State().PulseInFlight = false;
+
+    // Outside a pulse the next pump shows it, and the end of a command.
+    Rig.Form().ShowAddress("0124");
+    Rig.Form().ProcessMessages();
+    EXPECT_EQ(Rig.Text("Address"), "0124");
+    Rig.Form().Deliver([&] { Rig.Form().ShowAddress("0125"); });
+    EXPECT_EQ(Rig.Text("Address"), "0125");
 }
 
 } // namespace

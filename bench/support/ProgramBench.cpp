@@ -91,6 +91,10 @@ Spread SpreadOf(std::vector<double> values) {
     spread.Median = at(0.5);
     spread.P99 = at(0.99);
     spread.Max = values.back();
+    double sum = 0;
+    for (double value : values)
+        sum += value;
+    spread.Mean = sum / static_cast<double>(values.size());
     return spread;
 }
 
@@ -224,9 +228,9 @@ void PrintReport(const ProgramBenchReport& r, std::FILE* out) {
                  r.Programmed ? "" : "  -- DID NOT PROGRAM");
     const Spread& p = r.PulseMs;
     std::fprintf(out,
-                 "Pulses on the wire: min %.3f, median %.3f, p99 %.3f, max %.3f ms, count %zu"
+                 "Pulses on the wire: min %.3f, median %.3f, p99 %.3f, max %.3f, mean %.4f ms, count %zu"
                  " (goals: min >= 10.0, median <= 10.05, p99 <= 10.5)\n",
-                 p.Min, p.Median, p.P99, p.Max, p.Count);
+                 p.Min, p.Median, p.P99, p.Max, p.Mean, p.Count);
     std::fprintf(out, "Violations seen by the simulated programmer: %zu\n", r.Violations);
     if (r.ReadDone)
         std::fprintf(
@@ -252,6 +256,7 @@ void PrintReport(const ProgramBenchReport& r, std::FILE* out) {
     std::fprintf(out, "pulse_median %.3f ms\n", p.Median);
     std::fprintf(out, "pulse_p99 %.3f ms\n", p.P99);
     std::fprintf(out, "pulse_max %.3f ms\n", p.Max);
+    std::fprintf(out, "pulse_mean %.4f ms\n", p.Mean);
     std::fprintf(out, "pulse_count %zu count\n", p.Count);
     if (r.ReadDone) {
         std::fprintf(out, "read_wall %.3f ms\n", r.ReadMs);

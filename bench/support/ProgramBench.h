@@ -21,9 +21,9 @@ struct ProgramBenchOptions {
     std::chrono::milliseconds EventEvery{5};
 };
 
-// Minimum, median, 99th percentile and maximum of a set of figures.
+// Minimum, median, 99th percentile, maximum and mean of a set of figures.
 struct Spread {
-    double Min = 0, Median = 0, P99 = 0, Max = 0;
+    double Min = 0, Median = 0, P99 = 0, Max = 0, Mean = 0;
     size_t Count = 0;
 };
 Spread SpreadOf(std::vector<double> values);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 namespace quennel {
@@ -40,9 +41,13 @@ bool BusTrace::WriteTo(const std::string& path) {
         Problem = ErrorText(errno);
         return false;
     }
+    // The lines gather in the trace's own buffer and go to the file a
+    // buffer at a time: an access costs a copy, not a call into the file's
+    // locked buffer.
+    std::setvbuf(File, nullptr, _IONBF, 0);
     if (!FileBuffer)
         FileBuffer = std::make_unique<char[]>(FileBufferSize);
-    std::setvbuf(File, FileBuffer.get(), _IOFBF, FileBufferSize);
+    FileBuffered = 0;
     for (const auto& line : Text)
         Stream(line.data(), line.size(), 0);
     Flush();
@@ -52,7 +57,17 @@ bool BusTrace::WriteTo(const std::string& path) {
 
 // A failure to write is noted once; the trace goes on without the file.
 void BusTrace::Flush() {
-    if (File && Problem.empty() && std::fflush(File) != 0)
+    if (!File)
+        return;
+    WriteBuffered();
+    if (Problem.empty() && std::fflush(File) != 0)
+        Problem = ErrorText(errno);
+}
+
+void BusTrace::WriteBuffered() {
+    const size_t length = FileBuffered;
+    FileBuffered = 0;
+    if (length > 0 && Problem.empty() && std::fwrite(FileBuffer.get(), 1, length, File) != length)
         Problem = ErrorText(errno);
 }
 
@@ -115,10 +130,20 @@ void BusTrace::Call(const std::string& name, std::vector<uint32_t> arguments, st
 void BusTrace::Stream(const char* line, size_t length, int64_t microseconds) {
     if (!File || !Problem.empty())
         return;
-    if (std::fwrite(line, 1, length, File) != length || std::fputc('\n', File) == EOF) {
-        Problem = ErrorText(errno);
-        return;
+    if (FileBuffered + length + 1 > FileBufferSize) {
+        WriteBuffered();
+        // A line longer than the buffer (a call with very many arguments)
+        // goes to the file by itself.
+        if (length + 1 > FileBufferSize) {
+            if (Problem.empty() &&
+                (std::fwrite(line, 1, length, File) != length || std::fputc('\n', File) == EOF))
+                Problem = ErrorText(errno);
+            return;
+        }
     }
+    std::memcpy(FileBuffer.get() + FileBuffered, line, length);
+    FileBuffered += length;
+    FileBuffer[FileBuffered++] = '\n';
     if (microseconds - FlushedAt >= FlushEveryUs) {
         Flush();
         FlushedAt = microseconds;

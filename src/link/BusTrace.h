@@ -68,15 +68,18 @@ public:
 private:
     void Access(BusEvent::Kind what, uint16_t address, uint8_t value);
     void Stream(const char* line, size_t length, int64_t microseconds);
+    // Writes the buffered lines to the file.
+    void WriteBuffered();
     int64_t Now() const;
 
     const bool Keep;
     std::chrono::steady_clock::time_point Origin;
     std::vector<BusEvent> Recorded;
     std::vector<std::string> Text;
-    std::unique_ptr<char[]> FileBuffer;
+    std::unique_ptr<char[]> FileBuffer; // lines not yet in the file
+    size_t FileBuffered = 0;
     std::FILE* File = nullptr;
-    std::string Problem; // the first failure to write the file
+    std::string Problem;   // the first failure to write the file
     int64_t FlushedAt = 0; // microseconds
 };
 

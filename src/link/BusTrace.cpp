@@ -12,6 +12,7 @@ namespace {
 
 constexpr size_t FileBufferSize = 64 * 1024;
 constexpr int64_t FlushEveryUs = 250'000;
+constexpr int64_t FlushSoonUs = 200'000;
 constexpr char HexDigit[] = "0123456789ABCDEF";
 
 std::string ErrorText(int error) {
@@ -62,6 +63,16 @@ void BusTrace::Flush() {
     WriteBuffered();
     if (Problem.empty() && std::fflush(File) != 0)
         Problem = ErrorText(errno);
+}
+
+void BusTrace::FlushIfDueSoon() {
+    if (!File || FileBuffered == 0)
+        return;
+    const int64_t now = Now();
+    if (now - FlushedAt >= FlushSoonUs) {
+        Flush();
+        FlushedAt = now;
+    }
 }
 
 void BusTrace::WriteBuffered() {

@@ -46,6 +46,10 @@ public:
     bool WriteTo(const std::string& path);
     // Brings the file up to date now.
     void Flush();
+    // Brings the file up to date if an access would soon do so: for a moment
+    // with time to spare (a wait), so that the write to the file falls there
+    // and not in the middle of the work (a programming pulse).
+    void FlushIfDueSoon();
     // Writes out what is still held back and closes the file. Returns the
     // first failure to write it ("No space left on device"), or an empty
     // text when every line got there.

@@ -11,11 +11,11 @@
 //   --drive cli    through the command line's console instead of the bare queue
 
 #include "cli/CliConsole.h"
+#include "support/ProcessStart.h"
 #include "support/ProgramBench.h"
 #include "support/QueueDrive.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <sstream>
@@ -27,12 +27,12 @@ using namespace quennel::bench;
 namespace {
 
 // The command line's console and its queue, printing to nowhere.
-class CliDrive : public BenchDrive {
+class CliDrive : public CoreDrive {
 public:
+    ~CliDrive() override { EndCore(); }
     std::string Name() const override { return "cli"; }
     OperatorConsole& Console() override { return Cli; }
     void Post(std::function<void()> call) override { Cli.Queue.Post(std::move(call)); }
-    void Run(const std::function<void()>& command) override { command(); }
 
 private:
     std::ostringstream Out, Err;
@@ -40,31 +40,20 @@ private:
 };
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: program_bench [--quick | --device NAME] [--bytes N] [--trace FILE] [--no-read] "
-                 "[--drive queue|cli]\n");
+    std::fprintf(stderr, "usage: program_bench %s [--drive queue|cli]\n", ProgramBenchOptionsUsage);
     return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    RestartToTimeStartUp(argv);
     ProgramBenchOptions options;
     std::string driveName = "queue";
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--quick")
-            options.Device = "82S123";
-        else if (arg == "--device" && hasValue)
-            options.Device = argv[++i];
-        else if (arg == "--bytes" && hasValue)
-            options.Bytes = std::atoi(argv[++i]);
-        else if (arg == "--trace" && hasValue)
-            options.TracePath = argv[++i];
-        else if (arg == "--no-read")
-            options.ReadPass = false;
-        else if (arg == "--drive" && hasValue)
+        if (ReadProgramBenchOption(argc, argv, i, options))
+            continue;
+        if (std::string(argv[i]) == "--drive" && i + 1 < argc)
             driveName = argv[++i];
         else
             return Usage();

@@ -21,9 +21,9 @@ struct ProgramBenchOptions {
     std::chrono::milliseconds EventEvery{5};
 };
 
-// Minimum, median, 99th percentile and maximum of a set of figures.
+// Minimum, median, 99th percentile, maximum and mean of a set of figures.
 struct Spread {
-    double Min = 0, Median = 0, P99 = 0, Max = 0;
+    double Min = 0, Median = 0, P99 = 0, Max = 0, Mean = 0;
     size_t Count = 0;
 };
 Spread SpreadOf(std::vector<double> values);
@@ -31,11 +31,13 @@ Spread SpreadOf(std::vector<double> values);
 struct ProgramBenchReport {
     std::string Drive;
     std::string Device;
-    int Cells = 0;        // cells of the part
-    int Bytes = 0;        // of them programmed with 0xFF
-    int FusesToBlow = 0;  // 1-bits programmed: one pulse each
-    double StartupMs = 0; // core built and the programmer found
-    double ProgramMs = 0; // the program command: set-up, pass, pause, verify
+    int Cells = 0;               // cells of the part
+    int Bytes = 0;               // of them programmed with 0xFF
+    int FusesToBlow = 0;         // 1-bits programmed: one pulse each
+    std::string StartUpName;     // what StartupMs covers: "core", "window"
+    double StartupMs = 0;        // the drive's start-up: built, ready, the programmer found
+    double ProcessStartupMs = 0; // the same moment, from the process's start
+    double ProgramMs = 0;        // the program command: set-up, pass, pause, verify
     double ProgramFloorMs = 0;
     bool Programmed = false; // verified without a fault and the chip holds the image
     size_t Violations = 0;   // what the simulated programmer would have suffered
@@ -52,6 +54,13 @@ struct ProgramBenchReport {
     double ProgramRatio() const { return ProgramMs / ProgramFloorMs; }
     double ReadOverheadMs() const { return ReadMs - ReadSettleMs; }
 };
+
+// Reads the option at argv[i] (--quick, --device NAME, --bytes N, --trace
+// FILE, --no-read) into options and moves i past its value; false when it
+// is none of these or its value is missing or bad.
+bool ReadProgramBenchOption(int argc, char** argv, int& i, ProgramBenchOptions& options);
+inline constexpr const char* ProgramBenchOptionsUsage =
+    "[--quick | --device NAME] [--bytes N] [--trace FILE] [--no-read]";
 
 // Runs on the calling thread, which must be the drive's message thread.
 ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions& options);

@@ -2,17 +2,17 @@
 // The drive of the core's own benchmark: the screenless queue console, with
 // the calling thread as the message thread.
 
-#include "BenchDrive.h"
+#include "CoreDrive.h"
 #include "core/QueueConsole.h"
 
 namespace quennel::bench {
 
-class QueueDrive : public BenchDrive {
+class QueueDrive : public CoreDrive {
 public:
+    ~QueueDrive() override { EndCore(); }
     std::string Name() const override { return "queue"; }
     OperatorConsole& Console() override { return Screenless; }
     void Post(std::function<void()> call) override { Screenless.Post(std::move(call)); }
-    void Run(const std::function<void()>& command) override { command(); }
 
 private:
     QueueConsole Screenless;

@@ -27,6 +27,10 @@ const QColor StatusFailed(255, 0, 0);
 constexpr int DesignWidth = 662;
 constexpr int DesignHeight = 476;
 
+// The longest the window's picture lags behind a pass that pumps messages
+// without waiting (a long list of fault lines).
+constexpr std::chrono::milliseconds RepaintHoldLimit{40};
+
 } // namespace
 
 std::string WindowCaption() {
@@ -35,6 +39,10 @@ std::string WindowCaption() {
 
 TMainForm::TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace) : Dialogs(dialogs) {
     setObjectName("MainForm");
+    HandedOver.OnPost = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { TakeHandedOverCalls(); }, Qt::QueuedConnection);
+    };
     ProgramDir = QCoreApplication::applicationDirPath().toStdString();
     setWindowTitle(QString::fromStdString(WindowCaption()));
     CreateControls();
@@ -104,6 +112,7 @@ void TMainForm::Deliver(const std::function<void()>& handler) {
         ShowErrorReport(error.what());
     }
     --HandlerDepth;
+    ShowPendingAddress();
     if (HandlerDepth == 0 && CloseWanted)
         QMetaObject::invokeMethod(
             this, [this] { close(); }, Qt::QueuedConnection);
@@ -236,8 +245,21 @@ void TMainForm::AddResult(const std::string& line) {
     Memo1->appendPlainText(QString::fromStdString(line));
 }
 
+// A pass shows every cell's address, and the button's caption costs tens of
+// microseconds on cold caches: within a programming pass that comes between
+// a tick and the next pulse's wait, once per cell. So the caption is put on
+// the button at the next pump that is not inside a pulse, the next wait
+// (where the message thread would sleep anyway) or the end of the command,
+// whichever comes first: before anything can paint it or read it.
 void TMainForm::ShowAddress(const std::string& text) {
-    Address->setText(QString::fromStdString(text));
+    PendingAddress = text;
+}
+
+void TMainForm::ShowPendingAddress() {
+    if (!PendingAddress)
+        return;
+    Address->setText(QString::fromStdString(*PendingAddress));
+    PendingAddress.reset();
 }
 
 void TMainForm::ShowChecksum(const std::string& caption) {
@@ -275,21 +297,73 @@ void TMainForm::ShowMessageBox(const MessageBoxRequest& box) {
     Dialogs.ShowBox(box);
 }
 
+// A repaint of the window costs up to a millisecond when the processor's
+// caches have gone cold, as they have after the 10 ms of a programming pulse,
+// and a pass pumps messages once inside every pulse, before its wait: a
+// repaint there would lengthen the pulse and the pass by that much. So the
+// messages pumped here are all handled but the window's repaint, which is
+// put back in the queue for the next WaitForMessages: the message thread
+// would sleep there anyway, and the pulse's wait hides the cost. A pass that
+// pumps without waiting gets its repaint here once it has waited
+// RepaintHoldLimit; a modal box opened inside the pump runs a loop of its
+// own, where repaints are not held.
 void TMainForm::ProcessMessages() {
+    if (!(QCore && QCore->State.PulseInFlight))
+        ShowPendingAddress();
+    const int outerLevel = RepaintHoldLevel;
+    RepaintHoldLevel = thread()->loopLevel();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    RepaintHoldLevel = outerLevel;
+    HandedOver.ProcessMessages();
 }
 
-void TMainForm::WaitForMessages() {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-void TMainForm::RunOnMessageThread(const std::function<void()>& call) {
-    if (QThread::currentThread() == thread()) {
-        call();
-        return;
+// Qt asks for the repaint with one UpdateRequest to the window and asks no
+// more until it has been handled: a held one is posted again as it was. A
+// pump handles only what was queued before it began, so it never meets the
+// one it put back.
+bool TMainForm::event(QEvent* event) {
+    if (event->type() == QEvent::UpdateRequest) {
+        const auto now = std::chrono::steady_clock::now();
+        if (RepaintHoldLevel >= 0 && RepaintHoldLevel == thread()->loopLevel() &&
+            (!RepaintHeldSince || now - *RepaintHeldSince < RepaintHoldLimit)) {
+            if (!RepaintHeldSince)
+                RepaintHeldSince = now;
+            QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+            return true;
+        }
+        RepaintHeldSince.reset();
     }
-    QMetaObject::invokeMethod(
-        this, [&call] { call(); }, Qt::BlockingQueuedConnection);
+    return QWidget::event(event);
+}
+
+// A call handed over from another thread (the timer's tick, which ends the
+// wait) is taken here once Qt's dispatch has returned, not inside it: what
+// Qt does after an event costs some 20 microseconds on cold caches, which
+// would come after the tick, on every programming pulse, and before the
+// pass goes on. Woken by the call's arrival, the dispatch returns ahead of
+// the tick's due time, and the tick itself waits for that time.
+void TMainForm::WaitForMessages() {
+    ShowPendingAddress();
+    const int outerLevel = HandOverWaitLevel;
+    HandOverWaitLevel = thread()->loopLevel();
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    HandOverWaitLevel = outerLevel;
+    HandedOver.ProcessMessages();
+}
+
+// Blocks the calling thread until the message thread has run call: in a
+// wait, a pump, a modal box's loop or the application's own loop, whichever
+// comes first.
+void TMainForm::RunOnMessageThread(const std::function<void()>& call) {
+    HandedOver.RunOnMessageThread(call);
+}
+
+// The wake-up queued with a handed-over call: the wait that it wakes takes
+// the call itself once its dispatch has returned; any other loop runs it here.
+void TMainForm::TakeHandedOverCalls() {
+    if (HandOverWaitLevel >= 0 && HandOverWaitLevel == thread()->loopLevel())
+        return;
+    HandedOver.ProcessMessages();
 }
 
 } // namespace quennel

@@ -12,6 +12,7 @@
 #include "console/ClickableText.h"
 #include "console/DialogSeam.h"
 #include "console/EditorTextControl.h"
+#include "core/MessageQueue.h"
 #include "core/OperatorConsole.h"
 #include "device/Quennel.h"
 
@@ -21,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -194,6 +196,7 @@ public:
     QPlainTextEdit* Upper = nullptr;
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -221,9 +224,17 @@ private:
     // Start-up: the settings lines applied one by one, and the window put
     // where they say unless no screen would show it.
     void ApplySettingsFile();
+    // Runs the calls handed over by other threads, unless a wait takes them.
+    void TakeHandedOverCalls();
+    // Puts the address last shown on the Address display.
+    void ShowPendingAddress();
     void PlaceWindow(int32_t width, int32_t height, int32_t top, int32_t left);
 
     DialogSeam& Dialogs;
+    // Calls handed over by other threads (the timer's tick), and the event
+    // loop level of the wait that takes them itself (-1: none).
+    MessageQueue HandedOver;
+    int HandOverWaitLevel = -1;
     std::unique_ptr<QuennelCore> QCore;
     std::unique_ptr<EditorPage> BufferEditorPage;
     int HandlerDepth = 0;
@@ -232,6 +243,13 @@ private:
     bool Shown = false;
     bool StartUpBegun = false;
     int DeviceRowHeight = 15;
+    // The window's repaint held back by ProcessMessages for the next wait:
+    // the event loop level of the pump that holds it (-1: none), and since
+    // when the picture has waited for it.
+    int RepaintHoldLevel = -1;
+    // The address shown last, not yet on the display.
+    std::optional<std::string> PendingAddress;
+    std::optional<std::chrono::steady_clock::time_point> RepaintHeldSince;
 };
 
 // The window's caption: the program's title and its version.

@@ -12,6 +12,8 @@ void MessageQueue::Post(std::function<void()> call) {
         Calls.push_back(std::move(call));
     }
     Pending.notify_all();
+    if (OnPost)
+        OnPost();
 }
 
 void MessageQueue::RunOnMessageThread(const std::function<void()>& call) {

@@ -31,6 +31,11 @@ public:
 
     bool IsMessageThread() const { return std::this_thread::get_id() == MessageThread; }
 
+    // Runs on the posting thread after each call has been queued, outside
+    // the lock: a front end with a loop of its own wakes that loop here, so
+    // that the call is taken. Set before any other thread posts.
+    std::function<void()> OnPost;
+
 private:
     std::thread::id MessageThread;
     std::mutex Lock;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 namespace quennel {
@@ -11,6 +12,7 @@ namespace {
 
 constexpr size_t FileBufferSize = 64 * 1024;
 constexpr int64_t FlushEveryUs = 250'000;
+constexpr int64_t FlushSoonUs = 200'000;
 constexpr char HexDigit[] = "0123456789ABCDEF";
 
 std::string ErrorText(int error) {
@@ -40,9 +42,13 @@ bool BusTrace::WriteTo(const std::string& path) {
         Problem = ErrorText(errno);
         return false;
     }
+    // The lines gather in the trace's own buffer and go to the file a
+    // buffer at a time: an access costs a copy, not a call into the file's
+    // locked buffer.
+    std::setvbuf(File, nullptr, _IONBF, 0);
     if (!FileBuffer)
         FileBuffer = std::make_unique<char[]>(FileBufferSize);
-    std::setvbuf(File, FileBuffer.get(), _IOFBF, FileBufferSize);
+    FileBuffered = 0;
     for (const auto& line : Text)
         Stream(line.data(), line.size(), 0);
     Flush();
@@ -52,7 +58,27 @@ bool BusTrace::WriteTo(const std::string& path) {
 
 // A failure to write is noted once; the trace goes on without the file.
 void BusTrace::Flush() {
-    if (File && Problem.empty() && std::fflush(File) != 0)
+    if (!File)
+        return;
+    WriteBuffered();
+    if (Problem.empty() && std::fflush(File) != 0)
+        Problem = ErrorText(errno);
+}
+
+void BusTrace::FlushIfDueSoon() {
+    if (!File || FileBuffered == 0)
+        return;
+    const int64_t now = Now();
+    if (now - FlushedAt >= FlushSoonUs) {
+        Flush();
+        FlushedAt = now;
+    }
+}
+
+void BusTrace::WriteBuffered() {
+    const size_t length = FileBuffered;
+    FileBuffered = 0;
+    if (length > 0 && Problem.empty() && std::fwrite(FileBuffer.get(), 1, length, File) != length)
         Problem = ErrorText(errno);
 }
 
@@ -115,10 +141,20 @@ void BusTrace::Call(const std::string& name, std::vector<uint32_t> arguments, st
 void BusTrace::Stream(const char* line, size_t length, int64_t microseconds) {
     if (!File || !Problem.empty())
         return;
-    if (std::fwrite(line, 1, length, File) != length || std::fputc('\n', File) == EOF) {
-        Problem = ErrorText(errno);
-        return;
+    if (FileBuffered + length + 1 > FileBufferSize) {
+        WriteBuffered();
+        // A line longer than the buffer (a call with very many arguments)
+        // goes to the file by itself.
+        if (length + 1 > FileBufferSize) {
+            if (Problem.empty() &&
+                (std::fwrite(line, 1, length, File) != length || std::fputc('\n', File) == EOF))
+                Problem = ErrorText(errno);
+            return;
+        }
     }
+    std::memcpy(FileBuffer.get() + FileBuffered, line, length);
+    FileBuffered += length;
+    FileBuffer[FileBuffered++] = '\n';
     if (microseconds - FlushedAt >= FlushEveryUs) {
         Flush();
         FlushedAt = microseconds;

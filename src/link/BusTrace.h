@@ -46,6 +46,10 @@ public:
     bool WriteTo(const std::string& path);
     // Brings the file up to date now.
     void Flush();
+    // Brings the file up to date if an access would soon do so: for a moment
+    // with time to spare (a wait), so that the write to the file falls there
+    // and not in the middle of the work (a programming pulse).
+    void FlushIfDueSoon();
     // Writes out what is still held back and closes the file. Returns the
     // first failure to write it ("No space left on device"), or an empty
     // text when every line got there.
@@ -68,15 +72,18 @@ public:
 private:
     void Access(BusEvent::Kind what, uint16_t address, uint8_t value);
     void Stream(const char* line, size_t length, int64_t microseconds);
+    // Writes the buffered lines to the file.
+    void WriteBuffered();
     int64_t Now() const;
 
     const bool Keep;
     std::chrono::steady_clock::time_point Origin;
     std::vector<BusEvent> Recorded;
     std::vector<std::string> Text;
-    std::unique_ptr<char[]> FileBuffer;
+    std::unique_ptr<char[]> FileBuffer; // lines not yet in the file
+    size_t FileBuffered = 0;
     std::FILE* File = nullptr;
-    std::string Problem; // the first failure to write the file
+    std::string Problem;   // the first failure to write the file
     int64_t FlushedAt = 0; // microseconds
 };
 

@@ -22,6 +22,8 @@ void DelayTimer::WaitDelay() {
     }
     ThreadedTimer1.SetInterval(interval);
     ThreadedTimer1.SetEnabled(true);
+    if (WhileWaiting)
+        WhileWaiting();
     // Sleeps until the tick (or anything else) is pending; no spinning.
     do
         Console.WaitForMessages();

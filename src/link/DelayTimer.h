@@ -7,6 +7,8 @@
 #include "core/SharedState.h"
 #include "link/ThdTimer.h"
 
+#include <functional>
+
 namespace quennel {
 
 class DelayTimer {
@@ -28,6 +30,11 @@ public:
 
     // Public for the shutdown path, which disables it.
     TThreadedTimer ThreadedTimer1;
+
+    // Runs once in each wait, right after the timer is armed: work that may
+    // take a while and would delay nothing there (bringing a trace file up
+    // to date).
+    std::function<void()> WhileWaiting;
 
 private:
     SharedState& S;

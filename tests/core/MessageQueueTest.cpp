@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
+#include "core/MessageQueue.h"
 
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
-
-#include "core/MessageQueue.h"
 
 using namespace quennel;
 
@@ -34,4 +33,14 @@ TEST(MessageQueue, TimedWaitGivesUpWhenNothingArrives) {
     EXPECT_EQ(queue.WaitForMessages(std::chrono::milliseconds(5)), 0);
     queue.Post([] {});
     EXPECT_EQ(queue.WaitForMessages(std::chrono::milliseconds(5)), 1);
+}
+
+TEST(MessageQueue, OnPostRunsOnceTheCallCanBeTaken) {
+    MessageQueue queue;
+    int ran = 0;
+    int takenInHook = -1;
+    queue.OnPost = [&] { takenInHook = queue.ProcessMessages(); };
+    queue.Post([&] { ++ran; });
+    EXPECT_EQ(takenInHook, 1);
+    EXPECT_EQ(ran, 1);
 }

@@ -110,3 +110,39 @@ TEST(BusTrace, StreamingTraceKeepsNothingAndItsFileCatchesUp) {
     ASSERT_EQ(lines.size(), Accesses + 4u);
     EXPECT_TRUE(std::regex_match(lines.back(), std::regex(R"(\d+ W 0378 5A)"))) << lines.back();
 }
+
+// A line longer than the trace's buffer goes to the file whole, in its place.
+TEST(BusTrace, ALineLongerThanTheBufferKeepsItsPlace) {
+    const auto path = TracePath("long");
+    {
+        BusTrace trace;
+        ASSERT_TRUE(trace.WriteTo(path.string()));
+        trace.Write(0x378, 0x01);
+        trace.Call("Many", std::vector<uint32_t>(10'000, 0xABCDEF01));
+        trace.Write(0x378, 0x02);
+    }
+    const auto lines = FileLines(path);
+    std::filesystem::remove(path);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d+ W 0378 01)"))) << lines[0];
+    EXPECT_EQ(lines[1].size(), lines[1].find(" # Many") + 7 + 10'000 * 9);
+    EXPECT_TRUE(std::regex_match(lines[2], std::regex(R"(\d+ W 0378 02)"))) << lines[2];
+}
+
+// A wait brings the file up to date once a flush is near (200 ms after the
+// last), so that the access that would make it is spared the write.
+TEST(BusTrace, FlushIfDueSoonWritesOnlyWhenAFlushIsNear) {
+    const auto path = TracePath("soon");
+    BusTrace trace;
+    ASSERT_TRUE(trace.WriteTo(path.string()));
+    trace.Write(0x378, 0x11);
+    trace.FlushIfDueSoon();
+    EXPECT_TRUE(FileLines(path).empty()) << "the last flush was just now";
+    std::this_thread::sleep_for(std::chrono::milliseconds(210));
+    trace.FlushIfDueSoon();
+    const auto lines = FileLines(path);
+    trace.CloseFile();
+    std::filesystem::remove(path);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d+ W 0378 11)"))) << lines[0];
+}

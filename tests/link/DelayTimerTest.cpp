@@ -152,3 +152,18 @@ TEST(DelayTimer, DelayWhoseIntervalWouldBeZeroEndsAtOnce) {
     }
     EXPECT_GE(rig.TimeWait(20), 20ms) << "a normal delay still works after them";
 }
+
+TEST(DelayTimer, WhileWaitingRunsOnceInEachWaitWithTheTimerArmed) {
+    DelayRig rig;
+    int runs = 0;
+    bool armed = false;
+    rig.Timer.WhileWaiting = [&] {
+        ++runs;
+        armed = rig.Timer.ThreadedTimer1.Enabled();
+    };
+    rig.TimeWait(5);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(armed);
+    rig.TimeWait(5);
+    EXPECT_EQ(runs, 2);
+}

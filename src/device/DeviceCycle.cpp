@@ -160,8 +160,10 @@ void DeviceCycle::PulseNational() {
     Pulse(0x36, 0x22);
 }
 
-// The pulse lasts the 10 ms wait plus the message pumps around it, never less.
-// Should the port be released meanwhile, the latch routines drop the rest.
+// The pulse lasts the 10 ms wait, never less. The wait processes pending
+// messages from its first moment on, inside its own 10 ms, so no pump of
+// its own comes before it: that would only lengthen every pulse. Should the
+// port be released meanwhile, the latch routines drop the rest.
 void DeviceCycle::Pulse(uint8_t latch0BHeld, uint8_t latch0BAfter) {
     S.PulseInFlight = true;
     const uint8_t a8 = static_cast<uint8_t>(S.Latch0BAddress & 0x01);
@@ -173,7 +175,6 @@ void DeviceCycle::Pulse(uint8_t latch0BHeld, uint8_t latch0BAfter) {
     Latches.Latch0A();
     Put01(S.Latch01Program & ~Latch01PulseBit);
     Put01(S.Latch01Address & ~Latch01PulseBit);
-    Console.ProcessMessages();
     Wait(PulseMs);
     Put01(S.Latch01Program & ~Latch01PulseBit);
     Put01(S.Latch01Address);

@@ -125,7 +125,8 @@ private:
     // A field cut short by the end of its line never converts from what is left.
     int32_t CutHex(size_t length) {
         const std::string_view field = Cut(length);
-        const std::string text = "$" + std::string(field);
+        std::string text = "$";
+        text += field;
         if (field.size() < length)
             throw EConvertError(text);
         return StrToInt(text);

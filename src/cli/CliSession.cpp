@@ -127,8 +127,11 @@ bool Session::ResolveDevice() {
         return true;
     std::string known;
     for (const CatalogueRow& row : Catalogue())
-        if (row.IsDevice)
-            known += (known.empty() ? "" : " ") + std::string(row.Caption);
+        if (row.IsDevice) {
+            if (!known.empty())
+                known += ' ';
+            known += row.Caption;
+        }
     Fail("unknown device '" + O.Device + "'; the devices are: " + known);
     return false;
 }

@@ -9,7 +9,10 @@
 #include "sim/SimulatedProgrammer.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <iostream>
 
 namespace {
@@ -32,6 +35,14 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setStyle("Fusion");
+    // The window's start-up and close read and write a settings file in the
+    // current folder: a scratch folder of its own keeps the operator's.
+    const QString picture = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    QTemporaryDir scratch;
+    if (!scratch.isValid() || !QDir::setCurrent(scratch.path())) {
+        std::cerr << "quennel-window-picture: no scratch folder\n";
+        return 1;
+    }
 
     quennel::SimulatedProgrammer programmer;
     quennel::SimulatedBus bus;
@@ -54,7 +65,7 @@ int main(int argc, char** argv) {
     form.Deliver([&] { form.EditClick(); });
     QCoreApplication::processEvents();
 
-    if (!form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+    if (!form.grab().save(picture, "PNG")) {
         std::cerr << "quennel-window-picture: cannot write " << argv[1] << '\n';
         return 1;
     }

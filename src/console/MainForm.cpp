@@ -27,10 +27,6 @@ const QColor StatusFailed(255, 0, 0);
 constexpr int DesignWidth = 662;
 constexpr int DesignHeight = 476;
 
-// The longest the window's picture lags behind a pass that pumps messages
-// without waiting (a long list of fault lines).
-constexpr std::chrono::milliseconds RepaintHoldLimit{40};
-
 } // namespace
 
 std::string WindowCaption() {
@@ -248,9 +244,9 @@ void TMainForm::AddResult(const std::string& line) {
 // A pass shows every cell's address, and the button's caption costs tens of
 // microseconds on cold caches: within a programming pass that comes between
 // a tick and the next pulse's wait, once per cell. So the caption is put on
-// the button at the next pump that is not inside a pulse, the next wait
-// (where the message thread would sleep anyway) or the end of the command,
-// whichever comes first: before anything can paint it or read it.
+// the button at the next pump, the next wait (where the message thread would
+// sleep anyway) or the end of the command, whichever comes first: before
+// anything can paint it or read it.
 void TMainForm::ShowAddress(const std::string& text) {
     PendingAddress = text;
 }
@@ -297,43 +293,12 @@ void TMainForm::ShowMessageBox(const MessageBoxRequest& box) {
     Dialogs.ShowBox(box);
 }
 
-// A repaint of the window costs up to a millisecond when the processor's
-// caches have gone cold, as they have after the 10 ms of a programming pulse,
-// and a pass pumps messages once inside every pulse, before its wait: a
-// repaint there would lengthen the pulse and the pass by that much. So the
-// messages pumped here are all handled but the window's repaint, which is
-// put back in the queue for the next WaitForMessages: the message thread
-// would sleep there anyway, and the pulse's wait hides the cost. A pass that
-// pumps without waiting gets its repaint here once it has waited
-// RepaintHoldLimit; a modal box opened inside the pump runs a loop of its
-// own, where repaints are not held.
+// Pending messages are handled here, the window's repaint among them, so
+// that a new fault line is on view before the pass goes on.
 void TMainForm::ProcessMessages() {
-    if (!(QCore && QCore->State.PulseInFlight))
-        ShowPendingAddress();
-    const int outerLevel = RepaintHoldLevel;
-    RepaintHoldLevel = thread()->loopLevel();
+    ShowPendingAddress();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    RepaintHoldLevel = outerLevel;
     HandedOver.ProcessMessages();
-}
-
-// Qt asks for the repaint with one UpdateRequest to the window and asks no
-// more until it has been handled: a held one is posted again as it was. A
-// pump handles only what was queued before it began, so it never meets the
-// one it put back.
-bool TMainForm::event(QEvent* event) {
-    if (event->type() == QEvent::UpdateRequest) {
-        const auto now = std::chrono::steady_clock::now();
-        if (RepaintHoldLevel >= 0 && RepaintHoldLevel == thread()->loopLevel() &&
-            (!RepaintHeldSince || now - *RepaintHeldSince < RepaintHoldLimit)) {
-            if (!RepaintHeldSince)
-                RepaintHeldSince = now;
-            QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-            return true;
-        }
-        RepaintHeldSince.reset();
-    }
-    return QWidget::event(event);
 }
 
 // A call handed over from another thread (the timer's tick, which ends the

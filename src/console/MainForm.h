@@ -22,7 +22,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -196,7 +195,6 @@ public:
     QPlainTextEdit* Upper = nullptr;
 
 protected:
-    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -243,13 +241,8 @@ private:
     bool Shown = false;
     bool StartUpBegun = false;
     int DeviceRowHeight = 15;
-    // The window's repaint held back by ProcessMessages for the next wait:
-    // the event loop level of the pump that holds it (-1: none), and since
-    // when the picture has waited for it.
-    int RepaintHoldLevel = -1;
     // The address shown last, not yet on the display.
     std::optional<std::string> PendingAddress;
-    std::optional<std::chrono::steady_clock::time_point> RepaintHeldSince;
 };
 
 // The window's caption: the program's title and its version.

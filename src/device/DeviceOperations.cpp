@@ -1,15 +1,12 @@
 #include "device/DeviceOperations.h"
 
 #include "buffer/IntegerText.h"
+#include "device/LatchValues.h"
 
 namespace quennel {
 
 namespace {
 constexpr int32_t SettleBeforeVerifyMs = 75;
-
-bool IsFourBitClass(int32_t deviceClass) {
-    return deviceClass == 3 || deviceClass == 4;
-}
 } // namespace
 
 std::string BlankFaultLine(int32_t address, uint8_t found) {

@@ -31,12 +31,21 @@ void LatchProtocol::WriteLatch(uint8_t select) {
     WriteControl(0x00);
 }
 
-void LatchProtocol::Latch0A() { WriteLatch(0x0A); }
-void LatchProtocol::Latch09() { WriteLatch(0x09); }
-void LatchProtocol::Latch0B() { WriteLatch(0x0B); }
-void LatchProtocol::Latch03() { WriteLatch(0x03); }
-void LatchProtocol::Latch02() { WriteLatch(0x02); }
-void LatchProtocol::Latch01() { WriteLatch(0x01); }
+void LatchProtocol::Latch0A() { WriteLatch(static_cast<uint8_t>(LatchName::Latch0A)); }
+void LatchProtocol::Latch09() { WriteLatch(static_cast<uint8_t>(LatchName::Latch09)); }
+void LatchProtocol::Latch0B() { WriteLatch(static_cast<uint8_t>(LatchName::Latch0B)); }
+void LatchProtocol::Latch03() { WriteLatch(static_cast<uint8_t>(LatchName::Latch03)); }
+void LatchProtocol::Latch02() { WriteLatch(static_cast<uint8_t>(LatchName::Latch02)); }
+void LatchProtocol::Latch01() { WriteLatch(static_cast<uint8_t>(LatchName::Latch01)); }
+
+void LatchProtocol::WriteStep(const LatchStep& step) {
+    if (step.Latch == LatchName::Park) {
+        ParkControl();
+        return;
+    }
+    S.LatchValue = step.Value;
+    WriteLatch(static_cast<uint8_t>(step.Latch));
+}
 
 // High nibble with the clock low, low nibble with it high; the port reports
 // BUSY (status bit 7) inverted, so it is flipped back. Bits 3..0 are noise.

@@ -9,6 +9,24 @@
 
 namespace quennel {
 
+// The six latches by their select codes, and the park step of the control
+// register (0x08 then 0x0C), which writes no latch.
+enum class LatchName : uint8_t {
+    Latch0A = 0x0A,
+    Latch09 = 0x09,
+    Latch0B = 0x0B,
+    Latch03 = 0x03,
+    Latch02 = 0x02,
+    Latch01 = 0x01,
+    Park = 0x00,
+};
+
+// One write of a latch sequence: Value into Latch (nothing for Park).
+struct LatchStep {
+    LatchName Latch;
+    uint8_t Value;
+};
+
 class LatchProtocol {
 public:
     LatchProtocol(SharedState& state, NTPort& port, OperatorConsole& console);
@@ -20,6 +38,10 @@ public:
     void Latch03();
     void Latch02();
     void Latch01();
+
+    // Stores the step's value in LatchValue and writes it into its latch;
+    // a park step only parks the control register.
+    void WriteStep(const LatchStep& step);
 
     // Reads one byte from the programmer into ReadValue.
     void ReadNibbles();

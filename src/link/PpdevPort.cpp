@@ -29,13 +29,6 @@ std::string Shortened(std::string reason) {
     return reason;
 }
 
-std::string ClaimFailure(const KernelParport& port, int error) {
-    // The driver refuses the registration when another holds the port exclusively.
-    if (error == ENXIO || error == EBUSY)
-        return port.Name() + ": busy";
-    return port.Name() + ": " + std::generic_category().message(error);
-}
-
 } // namespace
 
 PpdevPort::PpdevPort(LinuxSystem& system) : System(system) {}
@@ -99,25 +92,33 @@ void PpdevPort::WriteByte(uint16_t address, uint8_t value) {
         *ecr = value;
 }
 
+// The claim is exclusive: while this program holds the port no other driver
+// can register on it, and a port that another driver (the printer driver,
+// another program) has registered on is refused at once. Without that, a
+// second claimant would sleep inside the driver holding its lock, and every
+// ppdev call of the holder, a programming pulse's among them, would wait.
 bool PpdevPort::Claim(const KernelParport& port, int& descriptor, std::string& failure) {
-    // A claim waits for as long as another holds the port; ask the kernel first
-    // so that a held port is reported rather than hanging the program.
-    if (std::optional<std::string> holder = ParportHolder(System, port)) {
-        failure = port.Name() + " in use by " + *holder;
-        return false;
-    }
     descriptor = System.Open(port.DevicePath(), O_RDWR);
     if (descriptor < 0) {
         failure = DescribeOpenFailure(System, port, -descriptor).Brief;
         return false;
     }
-    if (int error = System.Ioctl(descriptor, PPCLAIM, nullptr); error != 0) {
+    int error = System.Ioctl(descriptor, PPEXCL, nullptr);
+    if (error == 0)
+        error = System.Ioctl(descriptor, PPCLAIM, nullptr);
+    if (error != 0) {
         System.Close(descriptor);
-        failure = ClaimFailure(port, -error);
+        std::optional<PortAccessProblem> held = DescribeHeldPort(System, port);
+        if (held)
+            failure = held->Brief;
+        else if (error == -ENXIO || error == -EBUSY) // refused for another that has since let go
+            failure = port.Name() + ": busy";
+        else
+            failure = port.Name() + ": " + std::generic_category().message(-error);
         return false;
     }
     int forward = 0;
-    if (int error = System.Ioctl(descriptor, PPDATADIR, &forward); error != 0) {
+    if (error = System.Ioctl(descriptor, PPDATADIR, &forward); error != 0) {
         Release(descriptor);
         failure = port.Name() + ": " + std::generic_category().message(-error);
         return false;

@@ -1,8 +1,9 @@
 #pragma once
 // Real printer ports through the kernel's user-space parallel-port driver
 // (ppdev). A port range is opened by claiming /dev/parportN, the port the
-// kernel reports at that base address; the claim is held until the range is
-// given back, so no other driver talks to the port in between. Addresses
+// kernel reports at that base address, exclusively; the claim is held until
+// the range is given back, so no other driver talks to the port in between,
+// and a port another driver is registered on is refused at once. Addresses
 // where the kernel has no port behave as an empty bus: reads give 0xFF and
 // writes vanish.
 //

@@ -1,5 +1,6 @@
 #include "FakeLinuxSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <linux/parport.h>
@@ -43,6 +44,14 @@ const char* IoctlName(unsigned long request) {
 
 } // namespace
 
+std::string FakeLinuxSystem::DevicesDirectory(int port) const {
+    return "/proc/sys/dev/parport/parport" + std::to_string(port) + "/devices";
+}
+
+std::string FakeLinuxSystem::ActiveFile(int port) const {
+    return DevicesDirectory(port) + "/active";
+}
+
 int FakeLinuxSystem::Open(const std::string& path, int) {
     Calls.push_back("open " + path);
     if (auto error = OpenErrors.find(path); error != OpenErrors.end())
@@ -51,6 +60,10 @@ int FakeLinuxSystem::Open(const std::string& path, int) {
         return -ENOENT;
     int descriptor = NextDescriptor++;
     OpenDescriptors.insert(descriptor);
+    Registration registration;
+    if (path.starts_with("/dev/parport"))
+        registration.Port = std::stoi(path.substr(std::string("/dev/parport").size()));
+    Registrations[descriptor] = registration;
     return descriptor;
 }
 
@@ -58,6 +71,45 @@ void FakeLinuxSystem::Close(int descriptor) {
     Calls.push_back("close");
     OpenDescriptors.erase(descriptor);
     ClaimedDescriptors.erase(descriptor);
+    if (auto registration = Registrations.find(descriptor); registration != Registrations.end()) {
+        Unregister(registration->second);
+        Registrations.erase(registration);
+    }
+}
+
+void FakeLinuxSystem::Unregister(Registration& registration) {
+    if (!registration.Registered)
+        return;
+    const std::string name = "ppdev" + std::to_string(registration.Port);
+    std::erase(Directories[DevicesDirectory(registration.Port)], name);
+    if (Files[ActiveFile(registration.Port)] == name + "\n")
+        Files[ActiveFile(registration.Port)] = "none\n";
+    if (registration.Exclusive)
+        ExclusivePorts.erase(registration.Port);
+    registration.Registered = false;
+}
+
+// Registration at the first claim, as ppdev does it, then the claim itself.
+int FakeLinuxSystem::Claim(int descriptor, Registration& registration) {
+    const std::string name = "ppdev" + std::to_string(registration.Port);
+    std::vector<std::string>& devices = Directories[DevicesDirectory(registration.Port)];
+    if (!registration.Registered) {
+        const bool others = std::ranges::any_of(devices, [](const std::string& d) { return d != "active"; });
+        if (ExclusivePorts.contains(registration.Port) || (registration.Exclusive && others))
+            return -ENXIO;
+        devices.push_back(name);
+        registration.Registered = true;
+        if (registration.Exclusive)
+            ExclusivePorts.insert(registration.Port);
+    }
+    std::string& active = Files[ActiveFile(registration.Port)];
+    if (active != "none\n" && active != name + "\n") {
+        Calls.back() += " blocked";
+        return -EINTR;
+    }
+    active = name + "\n";
+    ClaimedDescriptors.insert(descriptor);
+    return 0;
 }
 
 int FakeLinuxSystem::Ioctl(int descriptor, unsigned long request, void* argument) {
@@ -73,15 +125,21 @@ int FakeLinuxSystem::Ioctl(int descriptor, unsigned long request, void* argument
         return -EBADF;
     if (auto error = IoctlErrors.find(request); error != IoctlErrors.end())
         return -error->second;
-    if (request == PPCLAIM) {
-        ClaimedDescriptors.insert(descriptor);
+    Registration& registration = Registrations[descriptor];
+    if (request == PPEXCL) {
+        if (registration.Registered)
+            return registration.Exclusive ? 0 : -EINVAL; // too late once registered
+        registration.Exclusive = true;
         return 0;
     }
+    if (request == PPCLAIM)
+        return ClaimedDescriptors.contains(descriptor) ? -EINVAL : Claim(descriptor, registration);
     if (!ClaimedDescriptors.contains(descriptor))
         return -EINVAL;
     switch (request) {
     case PPRELEASE:
         ClaimedDescriptors.erase(descriptor);
+        Files[ActiveFile(registration.Port)] = "none\n";
         break;
     case PPWDATA:
         Data = *byte;
@@ -148,11 +206,18 @@ void FakeLinuxSystem::AddPort(int number, uint16_t base) {
     // The kernel prints the base and the upper (ECP) base in decimal.
     Files[proc + "/base-addr"] = std::to_string(base) + "\t" + std::to_string(base + 0x400) + "\n";
     Files[proc + "/devices/active"] = "none\n";
+    Directories[proc + "/devices"] = {"active"};
     Files["/dev/" + name] = "";
     Access["/dev/" + name] = {LpGroup, 0660};
     Groups[0] = "root";
     Groups[LpGroup] = "lp";
     Directories["/sys/module"] = {"parport", "parport_pc", "ppdev"};
+}
+
+void FakeLinuxSystem::RegisterDriver(int number, const std::string& driver, bool active) {
+    Directories[DevicesDirectory(number)].push_back(driver);
+    if (active)
+        Files[ActiveFile(number)] = driver + "\n";
 }
 
 } // namespace quennel::test

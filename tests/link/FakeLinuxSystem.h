@@ -1,7 +1,13 @@
 #pragma once
 // A kernel with parallel ports for tests: procfs entries, /dev/parportN
 // nodes and the ppdev ioctls, with every call written to a log. Register
-// ioctls are refused before the claim, as the driver does.
+// ioctls are refused before the claim, as the driver does. A descriptor is
+// registered on its port at its first claim (as ppdevN, exclusively after
+// PPEXCL) and unregistered when closed; an exclusive registration is refused
+// while another driver is registered, and no driver may register beside an
+// exclusive one. A claim of a port that another driver is using would sleep
+// in the driver until that one lets go: here it fails with EINTR and is
+// logged as "PPCLAIM blocked".
 
 #include "link/LinuxSystem.h"
 
@@ -30,6 +36,9 @@ public:
     // Lists parportN with this base address, free, with its /dev node in the
     // group 'lp' (7, mode 0660) and the port drivers among the loaded modules.
     void AddPort(int number, uint16_t base);
+    // Another driver registered on parportN (lp0 for the printer driver),
+    // using the port now when active.
+    void RegisterDriver(int number, const std::string& driver, bool active = false);
 
     std::map<std::string, std::string> Files;
     std::map<std::string, std::vector<std::string>> Directories;
@@ -51,6 +60,18 @@ public:
     std::set<int> ClaimedDescriptors;
 
 private:
+    struct Registration {
+        int Port = -1; // N of parportN
+        bool Exclusive = false;
+        bool Registered = false;
+    };
+    std::string DevicesDirectory(int port) const;
+    std::string ActiveFile(int port) const;
+    int Claim(int descriptor, Registration& registration);
+    void Unregister(Registration& registration);
+
+    std::map<int, Registration> Registrations; // descriptor -> its registration
+    std::set<int> ExclusivePorts;
     int NextDescriptor = 3;
 };
 

@@ -24,6 +24,7 @@ enum ExitStatus : int {
     ExitOk = 0,
     ExitDeviceFailed = 1, // not blank, did not verify or program, cannot be programmed over, no programmer
     ExitBadUsage = 2,     // also a file that cannot be read, loaded or written
+    ExitPortFailed = 2,   // the port's driver refused a register access
 };
 
 // A run stopped by a signal (Ctrl-C, SIGTERM, SIGHUP) ends as the shell

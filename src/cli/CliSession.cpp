@@ -52,8 +52,9 @@ std::string AddressText(int64_t address) {
 
 class Session {
 public:
-    Session(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal)
-        : O(options), Err(err), Console(out, err, errIsTerminal && !options.Quiet) {}
+    Session(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal,
+            LinuxSystem& system)
+        : O(options), Err(err), System(system), Console(out, err, errIsTerminal && !options.Quiet) {}
 
     int Run();
 
@@ -78,10 +79,12 @@ private:
     int RunFileCommand();
     int RunDeviceCommand();
     int RunOperation(const StopSignals& signals);
+    bool PortRefused(bool searching);
     int CloseTrace(int status);
 
     const CliOptions& O;
     std::ostream& Err;
+    LinuxSystem& System;
     CliConsole Console;
 
     const CatalogueRow* Device = nullptr;
@@ -264,7 +267,7 @@ void Session::BuildBackEnd() {
         SimBus.Attach(SimulatedPortBase, Programmer);
         BackEnd = &SimBus;
     } else {
-        Hardware = MakeHardwareBackEnd();
+        Hardware = std::make_unique<PpdevPort>(System);
         BackEnd = Hardware.get();
         if (OnlyPort) {
             Filter = std::make_unique<OnePortBackEnd>(*Hardware, *OnlyPort);
@@ -342,9 +345,9 @@ std::optional<std::string> Session::PortAccessLine() const {
         return std::nullopt;
     if (OnlyPort) {
         const uint16_t only[] = {*OnlyPort};
-        return FindPortAccessProblem(HostSystem(), only);
+        return FindPortAccessProblem(System, only);
     }
-    return FindPortAccessProblem(HostSystem(), CandidatePorts);
+    return FindPortAccessProblem(System, CandidatePorts);
 }
 
 int Session::RunDeviceCommand() {
@@ -408,6 +411,8 @@ int Session::RunOperation(const StopSignals& signals) {
     Console.ProcessMessages();
     if (stopped())
         return ExitOk;
+    if (PortRefused(true))
+        return ExitPortFailed;
     Console.Print(ProgrammerCaption(s));
     if (s.ProgrammerModel == 0)
         return ExitDeviceFailed;
@@ -422,6 +427,8 @@ int Session::RunOperation(const StopSignals& signals) {
         Console.ProcessMessages();
         if (stopped())
             return ExitOk;
+        if (PortRefused(false))
+            return ExitPortFailed;
         if (s.StatusFault != 0)
             return ExitDeviceFailed;
     }
@@ -438,7 +445,24 @@ int Session::RunOperation(const StopSignals& signals) {
     Console.ProcessMessages();
     if (stopped())
         return ExitOk;
+    if (PortRefused(false))
+        return ExitPortFailed;
     return s.StatusFault != 0 && O.Command != "read" ? ExitDeviceFailed : ExitOk;
+}
+
+// A register access the port's driver refused ends the run: said on
+// standard error, with what it left the programmer in.
+bool Session::PortRefused(bool searching) {
+    const std::string& fault = searching ? Core->Detection.Refusal() : Core->State.PortFault;
+    if (fault.empty() || (searching && Core->State.ProgrammerModel > 0))
+        return false;
+    Console.EndProgress();
+    Err << "quennel-cli: "
+        << (searching ? fault + "; the search ended there"
+                      : PortFaultLine(fault, Core->Latches.IdleAfterRefusal()))
+        << '\n'
+        << std::flush;
+    return true;
 }
 
 int Session::CloseTrace(int status) {
@@ -453,8 +477,9 @@ int Session::CloseTrace(int status) {
 
 } // namespace
 
-int RunCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    Session session(options, out, err, errIsTerminal);
+int RunCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal,
+               LinuxSystem& system) {
+    Session session(options, out, err, errIsTerminal, system);
     return session.Run();
 }
 

@@ -15,12 +15,18 @@ bool OnePortBackEnd::Passes(uint16_t address) const {
 }
 
 uint8_t OnePortBackEnd::ReadByte(uint16_t address) {
-    return Passes(address) ? Inner.ReadByte(address) : EmptyBus;
+    LastPassed = Passes(address);
+    return LastPassed ? Inner.ReadByte(address) : EmptyBus;
 }
 
 void OnePortBackEnd::WriteByte(uint16_t address, uint8_t value) {
-    if (Passes(address))
+    LastPassed = Passes(address);
+    if (LastPassed)
         Inner.WriteByte(address, value);
+}
+
+std::string_view OnePortBackEnd::LastAccessFailure() const {
+    return LastPassed ? Inner.LastAccessFailure() : std::string_view();
 }
 
 // Another port's range opens as an empty one would.

@@ -153,7 +153,13 @@ void TMainForm::StaticText3Click() {
 }
 
 void TMainForm::TellPortAccessProblem() {
-    if (State().ProgrammerModel > 0 || !PortAccessProblem)
+    if (State().ProgrammerModel > 0)
+        return;
+    if (const std::string& refusal = Core().Detection.Refusal(); !refusal.empty()) {
+        ShowStatus(PortFaultCaption(refusal));
+        return;
+    }
+    if (!PortAccessProblem)
         return;
     if (const std::optional<std::string> problem = PortAccessProblem())
         ShowStatus(*problem);

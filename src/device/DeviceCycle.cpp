@@ -41,13 +41,11 @@ void DeviceCycle::Wait(int32_t ms) {
 }
 
 void DeviceCycle::SetIdleState() {
-    if (S.ProgrammerModel >= 1) {
-        for (const LatchStep& step : IdleSequence)
-            Latches.WriteStep(step);
-    }
+    if (S.ProgrammerModel >= 1)
+        Latches.WriteIdleState(IdleSequence);
     // A stop that arrived before this idle state (inside a command frame's
-    // message pump) must still end the pass that follows.
-    S.EndReached = S.StopRequested ? StopEndCount : 0;
+    // message pump), or a refused port access, must still end the pass that follows.
+    S.EndReached = S.StopRequested || !S.PortFault.empty() ? StopEndCount : 0;
     S.CurrentAddress = 0;
 }
 

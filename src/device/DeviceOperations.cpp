@@ -24,14 +24,25 @@ DeviceOperations::DeviceOperations(SharedState& state, DeviceCycle& cycle, Comma
 
 // A pass that ends by itself leaves EndReached at 1 (2 after the compare's
 // own stop on the last cell); only a stop from outside reaches StopEndCount.
-void DeviceOperations::RunPass(void (DeviceOperations::*cell)()) {
-    Cycle.RunPass([this, cell] { (this->*cell)(); });
+void DeviceOperations::RunPass(const std::function<void()>& cell) {
+    Cycle.RunPass(cell);
     Stopped = S.EndReached >= StopEndCount;
 }
 
+// A cell whose read the port refused is not judged: its value came from nowhere.
+void DeviceOperations::RunReadPass(void (DeviceOperations::*judge)()) {
+    RunPass([this, judge] {
+        Cycle.ReadCell();
+        if (S.PortFault.empty())
+            (this->*judge)();
+    });
+}
+
+// A pass ended by a refused port access says so when the frame unlocks.
 void DeviceOperations::ShowStopped() {
     S.StatusFault = 1;
-    Console.ShowStatus(StoppedCaption);
+    if (S.PortFault.empty())
+        Console.ShowStatus(StoppedCaption);
 }
 
 uint8_t DeviceOperations::BufferByte() const {
@@ -39,7 +50,6 @@ uint8_t DeviceOperations::BufferByte() const {
 }
 
 void DeviceOperations::BlankCell() {
-    Cycle.ReadCell();
     if (S.ReadValue == 0x00)
         return;
     Console.AddResult(BlankFaultLine(S.CurrentAddress, S.ReadValue));
@@ -53,7 +63,7 @@ void DeviceOperations::Blank_ChkClick() {
     Cycle.ReadSetup();
     Console.ClearResults();
     Console.ShowResults(true);
-    RunPass(&DeviceOperations::BlankCell);
+    RunReadPass(&DeviceOperations::BlankCell);
     if (Stopped) {
         ShowStopped();
     } else if (S.StatusFault == 1) {
@@ -67,7 +77,6 @@ void DeviceOperations::Blank_ChkClick() {
 
 // All eight bits of the buffer byte count, also for a 4-bit part.
 void DeviceOperations::VerifyCell() {
-    Cycle.ReadCell();
     const uint8_t expected = BufferByte();
     if (expected == S.ReadValue)
         return;
@@ -82,7 +91,7 @@ void DeviceOperations::VerifyDevice() {
     Console.ShowResults(true);
     Console.ClearResults();
     Cycle.ReadSetup();
-    RunPass(&DeviceOperations::VerifyCell);
+    RunReadPass(&DeviceOperations::VerifyCell);
     if (Stopped) {
         ShowStopped();
     } else if (S.StatusFault == 1) {
@@ -101,7 +110,6 @@ void DeviceOperations::Verify_EpromClick() {
 }
 
 void DeviceOperations::MoveCell() {
-    Cycle.ReadCell();
     S.DataBuffer[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
 }
 
@@ -109,7 +117,7 @@ void DeviceOperations::Move_EpromClick() {
     Frame.LockControls();
     Console.ShowStatus("Moving Device to Buffer....");
     Cycle.ReadSetup();
-    RunPass(&DeviceOperations::MoveCell);
+    RunReadPass(&DeviceOperations::MoveCell);
     const bool stopped = Stopped;
     if (!stopped)
         Console.ShowStatus("Device Has Been Moved to Buffer....");
@@ -124,7 +132,6 @@ void DeviceOperations::Move_EpromClick() {
 // The device can be programmed over when every bit that reads 1 is also 1 in
 // the buffer byte (its low four bits for a 4-bit part).
 void DeviceOperations::CompareCell() {
-    Cycle.ReadCell();
     uint8_t wanted = BufferByte();
     if (IsFourBitClass(S.DeviceClass))
         wanted &= 0x0F;
@@ -138,7 +145,7 @@ void DeviceOperations::CompareClick() {
     Frame.LockControls();
     Console.ShowStatus("Comparing Device for Re-Progamablity....");
     Cycle.ReadSetup();
-    RunPass(&DeviceOperations::CompareCell);
+    RunReadPass(&DeviceOperations::CompareCell);
     if (Stopped)
         ShowStopped();
     else if (S.StatusFault == 1)
@@ -155,7 +162,7 @@ void DeviceOperations::Program_EpromClick() {
     Frame.LockControls();
     Console.ShowStatus("Programming Device from Buffer....");
     Cycle.ProgramSetup();
-    RunPass(&DeviceOperations::ProgramCell);
+    RunPass([this] { Cycle.ProgramCell(); });
     if (!Stopped && S.PortOpen) {
         Cycle.SetIdleState();
         S.DelayMs = SettleBeforeVerifyMs;
@@ -169,18 +176,14 @@ void DeviceOperations::Program_EpromClick() {
         return;
     }
     VerifyDevice();
-    if (Stopped)
-        return; // VerifyDevice has shown the stop and unlocked
+    if (Stopped || !S.PortFault.empty())
+        return; // VerifyDevice has shown the stop or the port's refusal, and unlocked
     if (S.StatusFault == 1) {
         Console.ShowStatus("Device Did NOT Program....");
     } else {
         Console.ShowStatus("Device is Programmed....");
         Console.ShowResults(false);
     }
-}
-
-void DeviceOperations::ProgramCell() {
-    Cycle.ProgramCell();
 }
 
 } // namespace quennel

@@ -11,6 +11,7 @@
 #include "device/DeviceCycle.h"
 #include "link/DelayTimer.h"
 
+#include <functional>
 #include <string>
 
 namespace quennel {
@@ -42,12 +43,13 @@ public:
 
 private:
     // Runs cell over the device and notes whether the pass was cut short.
-    void RunPass(void (DeviceOperations::*cell)());
+    void RunPass(const std::function<void()>& cell);
+    // Reads each cell and judges it, unless the port refused the read.
+    void RunReadPass(void (DeviceOperations::*judge)());
     void BlankCell();
     void VerifyCell();
     void MoveCell();
     void CompareCell();
-    void ProgramCell();
     uint8_t BufferByte() const;
     void ShowStopped();
 

@@ -5,7 +5,7 @@ namespace quennel {
 QuennelCore::QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrace* trace)
     : Port(backEnd, trace), Latches(State, Port, console), Timer(State, console),
       Detection(State, Latches, Port, Timer, console), Cycle(State, Latches, Timer, console),
-      Frame(State, Cycle, console), Operations(State, Cycle, Frame, Timer, console) {
+      Frame(State, Cycle, Latches, console), Operations(State, Cycle, Frame, Timer, console) {
     // The trace file is written in the waits, where the message thread has
     // time to spare, rather than by the next access, which may be in a pulse.
     if (trace)

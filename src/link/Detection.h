@@ -34,9 +34,13 @@ public:
     void ReadBackTest(uint8_t expected);
     // Tells model 1 from model 2 on the port just found.
     void ModelCheck();
+    // Why the port's driver refused an access to a port that the last search
+    // therefore rejected (the first such port); empty when none did.
+    const std::string& Refusal() const { return FirstRefusal; }
 
 private:
     void ShowNotFound();
+    void RejectRefusedPort();
     void WriteRegister(uint16_t address, uint8_t value);
 
     SharedState& S;
@@ -44,6 +48,7 @@ private:
     NTPort& Port;
     DelayTimer& Timer;
     OperatorConsole& Console;
+    std::string FirstRefusal;
 };
 
 // The programmer's part of the status line, from ProgrammerModel and PortBase.
@@ -51,5 +56,7 @@ std::string ProgrammerCaption(const SharedState& state);
 
 // The diagnostic line of one read-back test.
 std::string ReadBackLine(uint16_t portBase, uint8_t expected, uint8_t found);
+// The diagnostic line of a port whose driver refused an access.
+std::string RefusedPortLine(uint16_t portBase, const std::string& reason);
 
 } // namespace quennel

@@ -2,10 +2,14 @@
 // Register-level talk with the programmer: a byte on the data lines is
 // clocked into one of six latches by a select code on C0, C1 and C3 with C2
 // raised as the clock; a byte comes back as two nibbles on status bits 7..4.
+// A register access the port's driver refuses is noted in PortFault and
+// ends the running pass (EndReached).
 
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
 #include "link/NTPort.h"
+
+#include <span>
 
 namespace quennel {
 
@@ -42,6 +46,15 @@ public:
     // Stores the step's value in LatchValue and writes it into its latch;
     // a park step only parks the control register.
     void WriteStep(const LatchStep& step);
+    // Writes the idle state's steps. Once the port's driver has refused an
+    // access (PortFault), nothing reaches the port but one idle state: the
+    // first call after the refusal writes the steps as far as the port still
+    // takes them, every later one nothing, until the port is opened again.
+    void WriteIdleState(std::span<const LatchStep> steps);
+    // Whether that one idle state after a refusal got through whole.
+    bool IdleAfterRefusal() const { return IdleReached; }
+    // One write straight to a register (the model check's burst).
+    void WriteRegister(uint16_t address, uint8_t value);
 
     // Reads one byte from the programmer into ReadValue.
     void ReadNibbles();
@@ -52,13 +65,20 @@ public:
     void ParkControl();
 
 private:
+    enum class Access { Open, IdleOwed, WritingIdle, Shut };
+
     void WriteLatch(uint8_t select);
-    void WriteControl(uint8_t value);
+    bool Allowed() const;
+    bool Out(uint16_t address, uint8_t value);
+    bool In(uint16_t address, uint8_t& value);
+    void NoteRefusal();
     uint16_t EcrPort() const;
 
     SharedState& S;
     NTPort& Port;
     OperatorConsole& Console;
+    Access Gate = Access::Open;
+    bool IdleReached = false;
 };
 
 } // namespace quennel

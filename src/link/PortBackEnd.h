@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quennel {
 
@@ -14,6 +15,10 @@ public:
 
     virtual uint8_t ReadByte(uint16_t address) = 0;
     virtual void WriteByte(uint16_t address, uint8_t value) = 0;
+    // Why the last read or write failed ("parport1: control write failed:
+    // No such device"), or empty when it went through. A failed read gives
+    // 0xFF and a failed write reaches nothing; only a port's driver refuses.
+    virtual std::string_view LastAccessFailure() const { return {}; }
 
     // Opens first..last for direct I/O. Returns false with a short reason
     // when the range exists but cannot be had (permissions, busy).

@@ -34,8 +34,8 @@ std::string Shortened(std::string reason) {
 PpdevPort::PpdevPort(LinuxSystem& system) : System(system) {}
 
 PpdevPort::~PpdevPort() {
-    for (auto& [base, descriptor] : Claimed)
-        Release(descriptor);
+    for (auto& [base, port] : Claimed)
+        Release(port.Descriptor);
 }
 
 std::optional<PpdevPort::ClaimedRegister> PpdevPort::FindClaimed(uint16_t address) const {
@@ -46,7 +46,7 @@ std::optional<PpdevPort::ClaimedRegister> PpdevPort::FindClaimed(uint16_t addres
     uint16_t offset = static_cast<uint16_t>(address - port->first);
     if (offset >= RegisterCount)
         return std::nullopt;
-    return ClaimedRegister{port->second, offset};
+    return ClaimedRegister{&port->second, offset};
 }
 
 // The kept ECR byte of the port whose ECR sits at address, if the kernel has that port.
@@ -62,14 +62,23 @@ uint8_t* PpdevPort::FindEcr(uint16_t address) {
     return &Ecr.emplace(base, EcrAtStart).first->second;
 }
 
+// A refused access is noted with the port, the register and the reason.
+bool PpdevPort::Refused(const ClaimedRegister& reg, int error, const char* access) {
+    if (error == 0)
+        return false;
+    Failure = reg.Port->Name + ": " + access + " failed: " + std::generic_category().message(-error);
+    return true;
+}
+
 uint8_t PpdevPort::ReadByte(uint16_t address) {
+    Failure.clear();
     if (std::optional<ClaimedRegister> reg = FindClaimed(address)) {
         static constexpr unsigned long Requests[RegisterCount] = {PPRDATA, PPRSTATUS, PPRCONTROL};
+        static constexpr const char* Names[RegisterCount] = {"data read", "status read", "control read"};
         // The status register comes as the port shows it, BUSY (bit 7) inverted.
         unsigned char value = EmptyBus;
-        if (System.Ioctl(reg->Descriptor, Requests[reg->Offset], &value) != 0)
-            return EmptyBus;
-        return value;
+        const int error = System.Ioctl(reg->Port->Descriptor, Requests[reg->Offset], &value);
+        return Refused(*reg, error, Names[reg->Offset]) ? EmptyBus : value;
     }
     if (uint8_t* ecr = FindEcr(address))
         return *ecr;
@@ -77,13 +86,14 @@ uint8_t PpdevPort::ReadByte(uint16_t address) {
 }
 
 void PpdevPort::WriteByte(uint16_t address, uint8_t value) {
+    Failure.clear();
     if (std::optional<ClaimedRegister> reg = FindClaimed(address)) {
         unsigned char byte = value;
-        if (reg->Offset == 0)
-            System.Ioctl(reg->Descriptor, PPWDATA, &byte);
-        else if (reg->Offset == 2) {
+        if (reg->Offset == 0) {
+            Refused(*reg, System.Ioctl(reg->Port->Descriptor, PPWDATA, &byte), "data write");
+        } else if (reg->Offset == 2) {
             byte = static_cast<unsigned char>(byte & ~DirectionBit);
-            System.Ioctl(reg->Descriptor, PPWCONTROL, &byte);
+            Refused(*reg, System.Ioctl(reg->Port->Descriptor, PPWCONTROL, &byte), "control write");
         }
         // The status register takes no writes.
         return;
@@ -137,7 +147,7 @@ bool PpdevPort::OpenRange(uint16_t first, uint16_t, std::string& failure) {
         failure = Shortened(failure);
         return false;
     }
-    Claimed.emplace(first, descriptor);
+    Claimed.emplace(first, ClaimedPort{descriptor, port->Name()});
     return true;
 }
 
@@ -145,12 +155,14 @@ void PpdevPort::CloseRange(uint16_t first, uint16_t) {
     auto port = Claimed.find(first);
     if (port == Claimed.end())
         return;
-    Release(port->second);
+    Release(port->second.Descriptor);
     Claimed.erase(port);
 }
 
 void PpdevPort::Release(int descriptor) {
-    System.Ioctl(descriptor, PPRELEASE, nullptr);
+    // A refused release needs no word: closing the node releases whatever
+    // claim the driver still holds.
+    [[maybe_unused]] const int refused = System.Ioctl(descriptor, PPRELEASE, nullptr);
     System.Close(descriptor);
 }
 

@@ -34,16 +34,23 @@ public:
     PpdevPort(const PpdevPort&) = delete;
     PpdevPort& operator=(const PpdevPort&) = delete;
 
+    // Every ioctl's result is checked: a refused register access gives 0xFF
+    // or reaches nothing, and says why in LastAccessFailure.
     uint8_t ReadByte(uint16_t address) override;
     void WriteByte(uint16_t address, uint8_t value) override;
+    std::string_view LastAccessFailure() const override { return Failure; }
     // Harmless on a range already open; true without opening anything where
     // the kernel has no port at first.
     bool OpenRange(uint16_t first, uint16_t last, std::string& failure) override;
     void CloseRange(uint16_t first, uint16_t last) override;
 
 private:
-    struct ClaimedRegister {
+    struct ClaimedPort {
         int Descriptor;
+        std::string Name; // parportN
+    };
+    struct ClaimedRegister {
+        const ClaimedPort* Port;
         uint16_t Offset; // 0 data, 1 status, 2 control
     };
 
@@ -51,9 +58,11 @@ private:
     uint8_t* FindEcr(uint16_t address);
     bool Claim(const KernelParport& port, int& descriptor, std::string& failure);
     void Release(int descriptor);
+    bool Refused(const ClaimedRegister& reg, int error, const char* access);
 
     LinuxSystem& System;
-    std::map<uint16_t, int> Claimed; // base address -> descriptor of its claimed /dev/parportN
+    std::map<uint16_t, ClaimedPort> Claimed; // base address -> its claimed /dev/parportN
+    std::string Failure;                     // of the last access
     std::map<uint16_t, uint8_t> Ecr; // base address -> the byte kept in the ECR's place
 };
 

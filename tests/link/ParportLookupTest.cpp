@@ -1,6 +1,6 @@
 #include "link/ParportLookup.h"
 
-#include "FakeLinuxSystem.h"
+#include "support/FakeLinuxSystem.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // machine where a port works and nothing is said.
 #include "link/PortAccess.h"
 
-#include "FakeLinuxSystem.h"
+#include "support/FakeLinuxSystem.h"
 #include "link/Detection.h"
 
 #include <cerrno>

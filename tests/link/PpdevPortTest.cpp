@@ -1,6 +1,6 @@
 #include "link/PpdevPort.h"
 
-#include "FakeLinuxSystem.h"
+#include "support/FakeLinuxSystem.h"
 #include "core/SharedState.h"
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"

@@ -10,10 +10,14 @@
 // logged as "PPCLAIM blocked".
 
 #include "link/LinuxSystem.h"
+#include "sim/SimulatedProgrammer.h"
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <cerrno>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,6 +57,26 @@ public:
     unsigned char Control = 0;
     unsigned char Status = 0;
     std::deque<unsigned char> Statuses;
+    // When set, the register ioctls reach this programmer instead, as they
+    // would a programmer on the port.
+    SimulatedProgrammer* Programmer = nullptr;
+
+    // A register ioctl the driver refuses: the Nth call (from 1) of Request
+    // (or, when Text is given, the Nth whose log line is Text, "PPWDATA 61")
+    // fails with Error and does nothing; Lasting, every register ioctl after
+    // it fails too, as on a port that has gone. Refused calls are logged
+    // with " refused".
+    struct Refusal {
+        unsigned long Request = 0;
+        int Nth = 1;
+        int Error = EIO;
+        bool Lasting = false;
+        std::string Text;
+    };
+    std::optional<Refusal> Refuse;
+    std::function<void()> OnRefusal; // runs at the first refused call
+    std::map<unsigned long, int> RegisterCalls; // register ioctls so far, by request
+    std::map<std::string, int> RegisterTexts;   // and by log line
 
     // "open <path>", "close", "<ioctl name> [value in hex]"; reads of files are not logged.
     std::vector<std::string> Calls;
@@ -68,6 +92,9 @@ private:
     std::string DevicesDirectory(int port) const;
     std::string ActiveFile(int port) const;
     int Claim(int descriptor, Registration& registration);
+    int RegisterAccess(unsigned long request, unsigned char* byte);
+    bool Refused(unsigned long request);
+    bool Gone = false; // a lasting refusal has come
     void Unregister(Registration& registration);
 
     std::map<int, Registration> Registrations; // descriptor -> its registration

@@ -1,4 +1,4 @@
-#include "FakeLinuxSystem.h"
+#include "support/FakeLinuxSystem.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -136,11 +136,64 @@ int FakeLinuxSystem::Ioctl(int descriptor, unsigned long request, void* argument
         return ClaimedDescriptors.contains(descriptor) ? -EINVAL : Claim(descriptor, registration);
     if (!ClaimedDescriptors.contains(descriptor))
         return -EINVAL;
-    switch (request) {
-    case PPRELEASE:
+    if (request == PPRELEASE) {
         ClaimedDescriptors.erase(descriptor);
         Files[ActiveFile(registration.Port)] = "none\n";
+        return 0;
+    }
+    return RegisterAccess(request, byte);
+}
+
+bool FakeLinuxSystem::Refused(unsigned long request) {
+    const int count = ++RegisterCalls[request];
+    const int sameText = ++RegisterTexts[Calls.back()];
+    const bool planned = Refuse && (Refuse->Text.empty() ? Refuse->Request == request && Refuse->Nth == count
+                                                         : Refuse->Text == Calls.back() && Refuse->Nth == sameText);
+    if (!Gone && planned) {
+        Gone = Refuse->Lasting;
+        if (OnRefusal)
+            OnRefusal();
+    } else if (!Gone) {
+        return false;
+    }
+    Calls.back() += " refused";
+    return true;
+}
+
+int FakeLinuxSystem::RegisterAccess(unsigned long request, unsigned char* byte) {
+    switch (request) {
+    case PPWDATA:
+    case PPRDATA:
+    case PPWCONTROL:
+    case PPRCONTROL:
+    case PPRSTATUS:
+        if (Refused(request))
+            return -(Refuse ? Refuse->Error : EIO);
         break;
+    default:
+        return 0;
+    }
+    if (Programmer) {
+        switch (request) {
+        case PPWDATA:
+            Programmer->WriteRegister(0, *byte);
+            break;
+        case PPWCONTROL:
+            Programmer->WriteRegister(2, *byte);
+            break;
+        case PPRDATA:
+            *byte = Programmer->ReadRegister(0);
+            break;
+        case PPRSTATUS:
+            *byte = Programmer->ReadRegister(1);
+            break;
+        default:
+            *byte = Programmer->ReadRegister(2);
+            break;
+        }
+        return 0;
+    }
+    switch (request) {
     case PPWDATA:
         Data = *byte;
         break;
@@ -153,15 +206,13 @@ int FakeLinuxSystem::Ioctl(int descriptor, unsigned long request, void* argument
     case PPRCONTROL:
         *byte = Control;
         break;
-    case PPRSTATUS:
+    default:
         if (Statuses.empty()) {
             *byte = Status;
         } else {
             *byte = Statuses.front();
             Statuses.pop_front();
         }
-        break;
-    default:
         break;
     }
     return 0;

@@ -11,7 +11,7 @@ struct CliOptions {
     std::string Output;  // OUT of convert
     std::string Device;  // a Device caption, any case
     std::string Type;    // bin, intel, motorola, ascii; empty: by name or first record
-    std::string Port;    // 0x278, 0x378, 0x3BC or sim; empty: search the three real ports
+    std::string Port;    // sim, a base (0x378, 0xD010) or /dev/parportN; empty: search every real port
     std::string SimChip;
     std::string SimModel = "2";
     std::string Trace;

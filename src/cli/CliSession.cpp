@@ -7,8 +7,10 @@
 #include "cli/FileTypeChoice.h"
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
+#include "cli/PortChoice.h"
 #include "cli/StopSignals.h"
 #include "device/Quennel.h"
+#include "link/ParportLookup.h"
 #include "link/PortAccess.h"
 #include "link/PpdevPort.h"
 #include "sim/SimulatedBus.h"
@@ -38,12 +40,6 @@ bool IsDeviceCommand(const std::string& command) {
 bool ReadsFile(const std::string& command) {
     return command == "verify" || command == "compare" || command == "program" || command == "checksum" ||
            command == "convert";
-}
-
-std::string Lower(std::string text) {
-    std::ranges::transform(text, text.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 std::string AddressText(int64_t address) {
@@ -158,22 +154,19 @@ bool Session::ResolveOutputType() {
 }
 
 bool Session::ResolvePort() {
-    const std::string port = Lower(O.Port);
-    Simulated = port == "sim";
+    std::string error;
+    const std::optional<PortChoice> choice = ChoosePort(System, O.Port, error);
+    if (!choice) {
+        Fail(error);
+        return false;
+    }
+    Simulated = choice->Simulated;
+    OnlyPort = choice->Base;
     if (!Simulated && (!O.SimChip.empty() || O.SimModel != "2")) {
         Fail("--sim-chip and --sim-model need --port sim");
         return false;
     }
-    if (port.empty() || Simulated)
-        return true;
-    for (uint16_t candidate : CandidatePorts) {
-        if (port == "0x" + Lower(HexDigits(candidate, 3))) {
-            OnlyPort = candidate;
-            return true;
-        }
-    }
-    Fail("unknown port '" + O.Port + "'; use 0x278, 0x378, 0x3BC or sim");
-    return false;
+    return true;
 }
 
 // The input is read once, whole (a pipe or a FIFO gives its contents only
@@ -347,7 +340,7 @@ std::optional<std::string> Session::PortAccessLine() const {
         const uint16_t only[] = {*OnlyPort};
         return FindPortAccessProblem(System, only);
     }
-    return FindPortAccessProblem(System, CandidatePorts);
+    return FindPortAccessProblem(System, SearchOrder(ListParportBases(System)));
 }
 
 int Session::RunDeviceCommand() {

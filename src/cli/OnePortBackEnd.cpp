@@ -1,5 +1,7 @@
 #include "cli/OnePortBackEnd.h"
 
+#include <algorithm>
+
 namespace quennel::cli {
 
 namespace {
@@ -37,6 +39,13 @@ bool OnePortBackEnd::OpenRange(uint16_t first, uint16_t last, std::string& failu
 void OnePortBackEnd::CloseRange(uint16_t first, uint16_t last) {
     if (first == Base)
         Inner.CloseRange(first, last);
+}
+
+std::vector<uint16_t> OnePortBackEnd::ListedPorts() const {
+    const std::vector<uint16_t> listed = Inner.ListedPorts();
+    if (std::ranges::find(listed, Base) == listed.end())
+        return {};
+    return {Base};
 }
 
 } // namespace quennel::cli

@@ -18,6 +18,8 @@ public:
     std::string_view LastAccessFailure() const override;
     bool OpenRange(uint16_t first, uint16_t last, std::string& failure) override;
     void CloseRange(uint16_t first, uint16_t last) override;
+    // The one port, if the system lists it.
+    std::vector<uint16_t> ListedPorts() const override;
 
 private:
     bool Passes(uint16_t address) const;

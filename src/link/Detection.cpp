@@ -1,5 +1,6 @@
 #include "link/Detection.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quennel {
@@ -83,7 +84,7 @@ void ProgrammerDetection::FindProgrammer() {
     S.StatusFault = 1;
     Console.ShowResults(true);
 
-    for (uint16_t candidate : CandidatePorts) {
+    for (uint16_t candidate : SearchOrder(Port.ListedPorts())) {
         S.PortBase = candidate;
         TryPort();
         if (S.ProgrammerModel != 0)
@@ -157,6 +158,14 @@ void ProgrammerDetection::ShowNotFound() {
 // it stays off a port that has been given back.
 void ProgrammerDetection::WriteRegister(uint16_t address, uint8_t value) {
     Latches.WriteRegister(address, value);
+}
+
+std::vector<uint16_t> SearchOrder(const std::vector<uint16_t>& listed) {
+    std::vector<uint16_t> order(CandidatePorts.begin(), CandidatePorts.end());
+    for (uint16_t base : listed)
+        if (std::ranges::find(order, base) == order.end())
+            order.push_back(base);
+    return order;
 }
 
 std::string ProgrammerCaption(const SharedState& state) {

@@ -1,8 +1,8 @@
 #pragma once
-// Finding the programmer: the three printer ports are tried in a fixed
-// order, the first where both test bytes come back is confirmed after a
-// pause, and a burst of control patterns then tells the older model from
-// the current one.
+// Finding the programmer: the three standard printer ports are tried in a
+// fixed order, then any other port the system lists; the first where both
+// test bytes come back is confirmed after a pause, and a burst of control
+// patterns then tells the older model from the current one.
 
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
@@ -13,11 +13,16 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quennel {
 
-// The ports tried, in order (LPT1, LPT2, LPT3 to the operator).
+// The standard ports, tried first and in this order (LPT1, LPT2, LPT3 to the operator).
 inline constexpr std::array<uint16_t, 3> CandidatePorts{0x278, 0x378, 0x3BC};
+
+// The ports a search tries: the standard three, then every other port the
+// system lists (a card at 0xD010 ...), in the system's order.
+std::vector<uint16_t> SearchOrder(const std::vector<uint16_t>& listed);
 
 class ProgrammerDetection {
 public:

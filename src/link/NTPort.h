@@ -40,6 +40,10 @@ public:
     bool PortOut(uint16_t address, uint8_t value);
     const std::string& AccessFailure() const { return RefusedAccess; }
 
+    // The printer ports the system lists, by base, in its order: where the
+    // search looks after the standard three.
+    std::vector<uint16_t> ListedPorts() const { return BackEnd.ListedPorts(); }
+
     void AttachTrace(BusTrace* trace) { Trace = trace; }
 
 private:

@@ -67,6 +67,14 @@ std::vector<KernelParport> ListParports(LinuxSystem& system) {
     return ports;
 }
 
+std::vector<uint16_t> ListParportBases(LinuxSystem& system) {
+    std::vector<uint16_t> bases;
+    for (const KernelParport& port : ListParports(system))
+        if (port.Base <= 0xFFFF && std::ranges::find(bases, port.Base) == bases.end())
+            bases.push_back(static_cast<uint16_t>(port.Base));
+    return bases;
+}
+
 std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base) {
     for (const KernelParport& port : ListParports(system))
         if (port.Base == base)

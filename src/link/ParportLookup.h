@@ -32,6 +32,9 @@ std::optional<unsigned long> ParseBaseAddress(std::string_view text);
 // read or make no sense are passed over.
 std::vector<KernelParport> ListParports(LinuxSystem& system);
 
+// The bases of those ports, in number order; a base beyond the I/O space is left out.
+std::vector<uint16_t> ListParportBases(LinuxSystem& system);
+
 // The lowest-numbered port the kernel reports at base; nothing when none is.
 std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base);
 

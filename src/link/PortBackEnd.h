@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quennel {
 
@@ -25,6 +26,10 @@ public:
     virtual bool OpenRange(uint16_t first, uint16_t last, std::string& failure) = 0;
     // Gives first..last back; no direct I/O on it afterwards.
     virtual void CloseRange(uint16_t first, uint16_t last) = 0;
+
+    // The base addresses of the printer ports the system lists (a card's
+    // among them), in the system's order; none where it lists none.
+    virtual std::vector<uint16_t> ListedPorts() const { return {}; }
 };
 
 } // namespace quennel

@@ -43,6 +43,8 @@ public:
     // the kernel has no port at first.
     bool OpenRange(uint16_t first, uint16_t last, std::string& failure) override;
     void CloseRange(uint16_t first, uint16_t last) override;
+    // Every port the kernel lists, a card's among them.
+    std::vector<uint16_t> ListedPorts() const override { return ListParportBases(System); }
 
 private:
     struct ClaimedPort {

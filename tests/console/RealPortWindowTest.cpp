@@ -1,7 +1,8 @@
 // The window on a real port: a fake kernel whose parallel-port driver has
-// a simulated programmer behind it. A register access the driver refuses
-// during a pass shows in the status line (red) and the result list, the
-// device buttons go off, and a click on the status line searches again.
+// a simulated programmer behind it, on a standard port or on a card. A
+// register access the driver refuses during a pass shows in the status line
+// (red) and the result list, the device buttons go off, and a click on the
+// status line searches again.
 
 #include "ScratchFolder.h"
 #include "ScriptedDialogs.h"
@@ -25,11 +26,13 @@
 namespace quennel::test {
 namespace {
 
-class RealPortWindowTest : public ::testing::Test {
+// The window started on a kernel whose one port, with the programmer on
+// it, is at base.
+class PortWindow : public ::testing::Test {
 protected:
-    RealPortWindowTest() : PreviousDirectory(QDir::currentPath()) {
+    explicit PortWindow(uint16_t base) : PreviousDirectory(QDir::currentPath()) {
         QDir::setCurrent(QString::fromStdString(Folder.Path.string()));
-        Kernel.AddPort(0, 0x378);
+        Kernel.AddPort(0, base);
         Kernel.Programmer = &Chip;
         Window = std::make_unique<TMainForm>(Port, Dialogs);
         Window->StartUpOnActivate = false;
@@ -37,7 +40,7 @@ protected:
         Window->Deliver([this] { Window->FormActivate(); });
         Window->findChild<QWidget*>("Device_Box")->hide();
     }
-    ~RealPortWindowTest() override {
+    ~PortWindow() override {
         Window->close();
         Window.reset();
         QDir::setCurrent(PreviousDirectory);
@@ -53,6 +56,11 @@ protected:
         return Window->findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n', Qt::SkipEmptyParts);
     }
     bool Enabled(const char* name) { return Window->findChild<QWidget*>(name)->isEnabled(); }
+    void ChooseDevice(int row) {
+        Click("Device");
+        auto* list = Window->findChild<QListWidget*>("Device_Box");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    }
 
     ScratchFolder Folder;
     QString PreviousDirectory;
@@ -63,11 +71,30 @@ protected:
     std::unique_ptr<TMainForm> Window;
 };
 
+class RealPortWindowTest : public PortWindow {
+protected:
+    RealPortWindowTest() : PortWindow(0x378) {}
+};
+
+class PortCardWindowTest : public PortWindow {
+protected:
+    PortCardWindowTest() : PortWindow(0xD010) {}
+};
+
+// A card is found by the start-up's search, named by its base, and works.
+TEST_F(PortCardWindowTest, TheProgrammerOnACardIsFoundAndNamedByItsBase) {
+    ChooseDevice(3);
+    EXPECT_EQ(Status(), "The Trevalo Programmer was Found at D010");
+    EXPECT_TRUE(Enabled("Program_Eprom"));
+    Chip.Fuses[0x07] = 0x40;
+    Click("Blank_Chk");
+    EXPECT_EQ(Status(), "Device is NOT Erased....");
+    EXPECT_EQ(MemoLines(), QStringList({"0007  EXPECTED-00 FOUND-40"}));
+}
+
 TEST_F(RealPortWindowTest, ARefusedReadEndsTheCheckInRedAndASearchFindsTheProgrammerAgain) {
     ASSERT_EQ(Status(), "Testing") << "found through the driver";
-    Click("Device");
-    auto* list = Window->findChild<QListWidget*>("Device_Box");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(3)).center());
+    ChooseDevice(3);
     ASSERT_EQ(Window->State().DeviceEnd, 0x1F);
 
     Kernel.Refuse = FakeLinuxSystem::Refusal{PPRSTATUS, Kernel.RegisterCalls[PPRSTATUS] + 20, EIO, false, {}};

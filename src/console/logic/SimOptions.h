@@ -2,14 +2,19 @@
 // The command line of quennel-sim: the window over a simulated programmer.
 // Parsed without a display, so that --help and --version answer anywhere.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace quennel {
 
+// The simulated programmer's port unless --base names another.
+inline constexpr uint16_t DefaultSimBase = 0x378;
+
 struct SimOptions {
     std::string ChipFile = "quennel-sim-chip.bin";
     int Model = 2;
+    uint16_t Base = DefaultSimBase; // where the programmer sits, a port the system lists
     bool Absent = false;
     std::string TraceFile;
     bool Unpowered = false;

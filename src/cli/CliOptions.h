@@ -2,6 +2,7 @@
 // What the command line asked for, as parsed, and the exit statuses it ends with.
 
 #include <string>
+#include <vector>
 
 namespace quennel::cli {
 
@@ -14,6 +15,7 @@ struct CliOptions {
     std::string Port;    // sim, a base (0x378, 0xD010) or /dev/parportN; empty: search every real port
     std::string SimChip;
     std::string SimModel = "2";
+    std::vector<std::string> SimFaults; // names from SimFaultChoices()
     std::string Trace;
     bool Quiet = false;
     bool IgnoreChecksums = false; // load records whose checksum does not match

@@ -8,6 +8,7 @@
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
 #include "cli/PortChoice.h"
+#include "cli/SimFaultChoice.h"
 #include "cli/StopSignals.h"
 #include "device/Quennel.h"
 #include "link/ParportLookup.h"
@@ -162,8 +163,8 @@ bool Session::ResolvePort() {
     }
     Simulated = choice->Simulated;
     OnlyPort = choice->Base;
-    if (!Simulated && (!O.SimChip.empty() || O.SimModel != "2")) {
-        Fail("--sim-chip and --sim-model need --port sim");
+    if (!Simulated && (!O.SimChip.empty() || O.SimModel != "2" || !O.SimFaults.empty())) {
+        Fail("--sim-chip, --sim-model and --sim-fault need --port sim");
         return false;
     }
     return true;
@@ -257,6 +258,8 @@ void Session::BuildBackEnd() {
         BackEnd = &SimBus; // nothing attached: the file commands never reach a port
     } else if (Simulated) {
         Programmer.Model = O.SimModel == "1" ? 1 : 2;
+        for (const std::string& fault : O.SimFaults)
+            ApplySimFault(fault, Programmer); // the option's check knows only the table's names
         SimBus.Attach(SimulatedPortBase, Programmer);
         BackEnd = &SimBus;
     } else {

@@ -3,6 +3,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
+#include "cli/SimFaultChoice.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -48,6 +49,13 @@ void AddSharedOptions(CLI::App& app, CliOptions& options) {
                                                     : "'" + value + "' is no model; use 1 or 2";
             },
             "1|2", "model"));
+    std::vector<std::string> faults;
+    std::string faultHelp = "a fault on the simulated programmer (may be repeated):";
+    for (const quennel::cli::SimFaultChoice& fault : quennel::cli::SimFaultChoices()) {
+        faults.emplace_back(fault.Name);
+        faultHelp += std::string(" ") + fault.Name + " (" + fault.Description + ")";
+    }
+    app.add_option("--sim-fault", options.SimFaults, faultHelp)->check(CLI::IsMember(faults));
     app.add_option("--trace", options.Trace, "write the bus trace to this file")->check(NotEmpty("file"));
     app.add_flag("-q,--quiet", options.Quiet, "no progress line");
     app.add_flag("--ignore-checksums", options.IgnoreChecksums,

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     programmer.Powered = !options.Unpowered;
     programmer.FusesBlow = !options.StuckFuses;
     programmer.HasEcr = !options.NoEcr;
+    programmer.AddressBit9Open = options.AddressBit9Open;
     // The chip file stays locked for the whole run: a second program on the
     // same chip is turned away before either blows a fuse.
     SimulatedChipFile chip;

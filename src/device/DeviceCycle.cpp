@@ -83,7 +83,10 @@ void DeviceCycle::SetAddress() {
     S.LatchValue = S.Latch0BAddress;
     Latches.Latch0B();
     Put01(S.Latch01Address);
+    ShowAddress();
+}
 
+void DeviceCycle::ShowAddress() {
     char caption[8];
     std::snprintf(caption, sizeof caption, "%04X", static_cast<unsigned>(S.CurrentAddress & 0xFFFF));
     Console.ShowAddress(caption);
@@ -113,6 +116,8 @@ void DeviceCycle::ProgramCell() {
             continue;
         S.ProgramBit = static_cast<uint16_t>(n);
         ProgramPulse();
+        if (AfterPulse)
+            AfterPulse();
     }
 }
 

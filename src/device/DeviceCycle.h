@@ -33,6 +33,8 @@ public:
 
     // Presents CurrentAddress and shows it on the address display.
     void SetAddress();
+    // Shows CurrentAddress on the address display.
+    void ShowAddress();
     // Presents CurrentAddress and leaves the cell's data in ReadValue.
     void ReadCell();
     // Presents CurrentAddress and gives one pulse for every 1-bit of its
@@ -48,6 +50,10 @@ public:
     // Runs cell, then StepAddress, from the current address until EndReached
     // is no longer 0 (the end of the device, or a close from outside).
     void RunPass(const std::function<void()>& cell);
+
+    // Runs after each pulse ProgramCell gives, with CurrentAddress and
+    // ProgramBit still those of the pulse (a programming run's checks).
+    std::function<void()> AfterPulse;
 
 private:
     void Pulse(const PulseValues& values);

@@ -3,6 +3,8 @@
 #include "buffer/IntegerText.h"
 #include "device/LatchValues.h"
 
+#include <algorithm>
+
 namespace quennel {
 
 namespace {
@@ -20,7 +22,7 @@ std::string VerifyFaultLine(int32_t address, uint8_t expected, uint8_t found) {
 
 DeviceOperations::DeviceOperations(SharedState& state, DeviceCycle& cycle, CommandFrame& frame,
                                    DelayTimer& timer, OperatorConsole& console)
-    : S(state), Cycle(cycle), Frame(frame), Timer(timer), Console(console) {}
+    : S(state), Cycle(cycle), Frame(frame), Timer(timer), Console(console), Guard(state, cycle) {}
 
 // A pass that ends by itself leaves EndReached at 1 (2 after the compare's
 // own stop on the last cell); only a stop from outside reaches StopEndCount.
@@ -31,11 +33,28 @@ void DeviceOperations::RunPass(const std::function<void()>& cell) {
 
 // A cell whose read the port refused is not judged: its value came from nowhere.
 void DeviceOperations::RunReadPass(void (DeviceOperations::*judge)()) {
+    Read.fill(0);
     RunPass([this, judge] {
         Cycle.ReadCell();
-        if (S.PortFault.empty())
-            (this->*judge)();
+        if (!S.PortFault.empty())
+            return;
+        Read[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
+        (this->*judge)();
     });
+}
+
+bool DeviceOperations::NoteIdenticalHalves(bool freshList) {
+    constexpr size_t Half = BufferSize / 2;
+    if (Stopped || LastPassAddress(S.DeviceEnd) != BufferSize - 1)
+        return false;
+    const bool blank = std::ranges::all_of(Read, [](uint8_t byte) { return byte == 0; });
+    if (blank || !std::equal(Read.begin(), Read.begin() + Half, Read.begin() + Half))
+        return false;
+    if (freshList)
+        Console.ClearResults();
+    Console.ShowResults(true);
+    Console.AddResult(IdenticalHalvesLine);
+    return true;
 }
 
 // A pass ended by a refused port access says so when the frame unlocks.
@@ -100,6 +119,7 @@ void DeviceOperations::VerifyDevice() {
         Console.ShowStatus("Device Verified to Buffer....");
         Console.ShowResults(false);
     }
+    HalvesNoted = NoteIdenticalHalves(false);
     Frame.UnlockControls();
 }
 
@@ -126,6 +146,7 @@ void DeviceOperations::Move_EpromClick() {
     // move is marked after it.
     if (stopped)
         ShowStopped();
+    NoteIdenticalHalves(true);
     Frame.UnlockControls();
 }
 
@@ -161,8 +182,20 @@ void DeviceOperations::CompareClick() {
 void DeviceOperations::Program_EpromClick() {
     Frame.LockControls();
     Console.ShowStatus("Programming Device from Buffer....");
+    Guard.Arm();
     Cycle.ProgramSetup();
     RunPass([this] { Cycle.ProgramCell(); });
+    Guard.Disarm();
+    if (Guard.Missed()) {
+        // Stopped at once: no verify, whose list would only repeat the miss.
+        S.StatusFault = 1;
+        Console.ShowStatus(AddressBit9Caption);
+        Console.ClearResults();
+        Console.ShowResults(true);
+        Console.AddResult(Guard.MissLine());
+        Frame.UnlockControls();
+        return;
+    }
     if (!Stopped && S.PortOpen) {
         Cycle.SetIdleState();
         S.DelayMs = SettleBeforeVerifyMs;
@@ -182,7 +215,8 @@ void DeviceOperations::Program_EpromClick() {
         Console.ShowStatus("Device Did NOT Program....");
     } else {
         Console.ShowStatus("Device is Programmed....");
-        Console.ShowResults(false);
+        if (!HalvesNoted)
+            Console.ShowResults(false);
     }
 }
 

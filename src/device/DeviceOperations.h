@@ -7,10 +7,12 @@
 
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
+#include "device/AddressBit9Guard.h"
 #include "device/CommandFrame.h"
 #include "device/DeviceCycle.h"
 #include "link/DelayTimer.h"
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -52,13 +54,20 @@ private:
     void CompareCell();
     uint8_t BufferByte() const;
     void ShowStopped();
+    // After a whole read of a 1k x 8 part whose halves came back the same
+    // and not blank: the line that says address bit 9 may not reach it (on
+    // a fresh result list when asked). True when it was added.
+    bool NoteIdenticalHalves(bool freshList);
 
     SharedState& S;
     DeviceCycle& Cycle;
     CommandFrame& Frame;
     DelayTimer& Timer;
     OperatorConsole& Console;
+    AddressBit9Guard Guard;
     bool Stopped = false;
+    bool HalvesNoted = false;
+    std::array<uint8_t, BufferSize> Read{}; // what the last read pass read, by cell
 };
 
 } // namespace quennel

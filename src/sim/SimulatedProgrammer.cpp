@@ -77,7 +77,7 @@ uint16_t SimulatedProgrammer::PresentedCell() const {
     uint16_t cell = Latches[LowAddress];
     if (Latches[HighAddress] & A8Line)
         cell |= 0x100;
-    if (Latches[SupplyLatch] & A9Line)
+    if ((Latches[SupplyLatch] & A9Line) && !AddressBit9Open)
         cell |= 0x200;
     return cell;
 }

@@ -2,6 +2,7 @@
 // programmer, and the window's close in the middle of one.
 
 #include "WindowRig.h"
+#include "device/AddressBit9Guard.h"
 #include "device/DeviceOperations.h"
 
 #include <QCoreApplication>
@@ -167,6 +168,31 @@ TEST_F(DeviceButtonsTest, CloseAtTheStartOfAVerifyIsNotLost) {
     QCoreApplication::processEvents();
     EXPECT_FALSE(Rig.State().PortOpen);
     EXPECT_THAT(Rig.Bus.Violations(), IsEmpty());
+}
+
+// On a programmer whose address bit 9 does not reach the 82S181, Program
+// stops after the first upper-half pulse, in red, with the cell named; a
+// Move of the part then says its halves read the same.
+TEST_F(DeviceButtonsTest, ProgramStopsWhenAddressBit9DoesNotReachThePart) {
+    Rig.Programmer.AddressBit9Open = true;
+    Select(20); // 82S181, 1k x 8
+    Rig.State().DataBuffer[0x010] = 0x01;
+    Rig.State().DataBuffer[0x210] = 0x10;
+    Rig.Click("Program_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), AddressBit9Caption);
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_TRUE(Rig.Visible("Memo1"));
+    EXPECT_EQ(MemoLines(), QStringList({"0210  BIT 4 PULSED, FOUND IN 0010: address bit 9 does not reach the "
+                                        "device; programming stopped after that pulse"}));
+    EXPECT_EQ(Rig.Programmer.Pulses().size(), 2u);
+    EXPECT_EQ(Rig.Programmer.Fuses[0x010], 0x11);
+    EXPECT_TRUE(Rig.Enabled("Program_Eprom"));
+    ExpectHonestWire();
+
+    Rig.Click("Move_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Has Been Moved to Buffer....");
+    EXPECT_TRUE(Rig.Visible("Memo1"));
+    EXPECT_EQ(MemoLines(), QStringList({IdenticalHalvesLine}));
 }
 
 } // namespace

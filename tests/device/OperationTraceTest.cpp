@@ -5,9 +5,9 @@
 // driver's own tables, so a wrong or moved value fails.
 
 #include "DeviceCycleRig.h"
+#include "ExpectedTrace.h"
 #include "device/Quennel.h"
 
-#include <cstdio>
 #include <ostream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,78 +17,6 @@
 
 namespace quennel::test {
 namespace {
-
-// The expected steps, in the notation of DecodeSteps ("0B=63", "park", "read").
-class ExpectedTrace {
-public:
-    const std::vector<std::string>& Steps() const { return Texts; }
-
-    void Latch(int select, int value) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%02X=%02X", select, value & 0xFF);
-        Texts.emplace_back(text);
-    }
-    void Idle() {
-        Latch(0x03, 0x00);
-        Latch(0x02, 0x3B);
-        Latch(0x01, 0xE4);
-        Latch(0x0B, 0x76);
-        Latch(0x09, 0x00);
-        Texts.emplace_back("park");
-        Latch(0x03, 0xA0);
-    }
-    void ReadSetup() {
-        Latch(0x0B, 0x62);
-        Latch(0x01, 0xE5);
-        Latch(0x02, 0x3B);
-    }
-    void ProgramSetup(int latch0B) {
-        Latch(0x0B, latch0B);
-        Latch(0x01, 0xE5);
-        Latch(0x02, 0x1A);
-    }
-    // A9 rides on bit 3 of latch 01, A8 on bit 0 of latch 0B.
-    static int A8(int cell) { return (cell >> 8) & 0x01; }
-    static int A9(int cell) { return (cell & 0x200) ? 0x08 : 0x00; }
-
-    void ReadCell(int cell) {
-        Latch(0x09, cell & 0xFF);
-        Latch(0x0B, 0x62 | A8(cell));
-        Latch(0x01, 0xE5 | A9(cell));
-        Texts.emplace_back("read");
-    }
-    void ReadPass(int last) {
-        for (int cell = 0; cell <= last; ++cell)
-            ReadCell(cell);
-    }
-    // pulseHeld and pulseAfter: latch 0B during and after the pulse; 0 for no pulses.
-    void ProgramCell(int cell, uint8_t byte, int bits, int latch0B, int pulseHeld, int pulseAfter) {
-        Latch(0x01, 0xE5 | A9(cell));
-        Latch(0x09, cell & 0xFF);
-        Latch(0x0B, latch0B | A8(cell));
-        Latch(0x01, 0xE5 | A9(cell));
-        Latch(0x01, 0x65 | A9(cell));
-        if (pulseHeld == 0)
-            return;
-        for (int bit = 0; bit < bits; ++bit) {
-            if ((byte >> bit & 1) == 0)
-                continue;
-            Latch(0x02, 0x12);
-            Latch(0x0B, pulseHeld | A8(cell));
-            Latch(0x0A, bit);
-            Latch(0x01, 0x61 | A9(cell));
-            Latch(0x01, 0xE1 | A9(cell));
-            Latch(0x01, 0x61 | A9(cell));
-            Latch(0x01, 0xE5 | A9(cell));
-            Latch(0x0B, pulseHeld | A8(cell));
-            Latch(0x0B, pulseAfter | A8(cell));
-            Latch(0x02, 0x1A);
-        }
-    }
-
-private:
-    std::vector<std::string> Texts;
-};
 
 struct ClassCase {
     const char* Name;

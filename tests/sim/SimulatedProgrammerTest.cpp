@@ -259,6 +259,24 @@ TEST(SimulatedProgramming, NationalWiringAndAddressBit9AreHonoured) {
     EXPECT_TRUE(p.Violations().empty());
 }
 
+// A programmer whose A9 line never reaches the part: the upper half is the
+// lower half again, for reading and for programming alike.
+TEST(SimulatedProgramming, WithAddressBit9OpenTheUpperHalfFoldsOntoTheLowerOne) {
+    SimulatedProgrammer p;
+    p.AddressBit9Open = true;
+    ProgramMode(p);
+    Pulse(p, 0x3A5, 2, 11);
+    EXPECT_EQ(p.Fuses[0x3A5], 0x00);
+    EXPECT_EQ(p.Fuses[0x1A5], 0x04);
+    ASSERT_EQ(p.Pulses().size(), 1u);
+    EXPECT_EQ(p.Pulses()[0].Cell, 0x1A5);
+    p.Fuses[0x2A5] = 0xC3;
+    ReadMode(p, 0x2A5);
+    EXPECT_EQ(p.PresentedCell(), 0x0A5);
+    EXPECT_EQ(ReadByte(p), p.Fuses[0x0A5]);
+    EXPECT_TRUE(p.Violations().empty());
+}
+
 TEST(SimulatedProgramming, PulseOutsideProgrammingModeBlowsNothingAndIsRecorded) {
     SimulatedProgrammer p;
     ReadMode(p, 0x040); // never set up for programming

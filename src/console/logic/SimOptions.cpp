@@ -10,6 +10,8 @@ const std::vector<SimFault>& SimFaults() {
         {"stuck-fuses", "a part whose fuses will not blow: programming fails its verify",
          &SimOptions::StuckFuses},
         {"no-ecr", "a port without the ECP extended control register", &SimOptions::NoEcr},
+        {"a9-open", "address bit 9 never reaches the part: a 1k x 8 part's upper half is its lower half",
+         &SimOptions::AddressBit9Open},
     };
     return faults;
 }

@@ -20,6 +20,7 @@ struct SimOptions {
     bool Unpowered = false;
     bool StuckFuses = false;
     bool NoEcr = false;
+    bool AddressBit9Open = false;
     bool Help = false;
     bool Version = false;
 };

@@ -1,5 +1,10 @@
 #include "device/Quennel.h"
 
+#include "device/LatchValues.h"
+#include "link/CrashIdle.h"
+
+#include <vector>
+
 namespace quennel {
 
 QuennelCore::QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrace* trace)
@@ -10,6 +15,11 @@ QuennelCore::QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrac
     // time to spare, rather than by the next access, which may be in a pulse.
     if (trace)
         Timer.WhileWaiting = [trace] { trace->FlushIfDueSoon(); };
+    // What a crash writes to a real port, prepared now: the idle state.
+    std::vector<RegisterWrite> idle;
+    for (const LatchStep& step : IdleSequence)
+        LatchProtocol::AppendRegisterWrites(step, idle);
+    SetCrashIdleWrites(idle);
 }
 
 void QuennelCore::SelectDevice(const CatalogueRow& row) {

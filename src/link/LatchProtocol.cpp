@@ -14,6 +14,10 @@ constexpr std::array<uint8_t, 6> LatchStrobe(uint8_t select) {
     const auto clocked = static_cast<uint8_t>(select | Clock);
     return {select, clocked, clocked, clocked, select, 0x00};
 }
+// The park step: control 08, then 0C, where it stays.
+constexpr std::array<uint8_t, 2> Park{0x08, 0x0C};
+constexpr uint8_t DataOffset = 0;
+constexpr uint8_t ControlOffset = 2;
 } // namespace
 
 LatchProtocol::LatchProtocol(SharedState& state, NTPort& port, OperatorConsole& console)
@@ -152,8 +156,19 @@ void LatchProtocol::InitLatches() {
 }
 
 void LatchProtocol::ParkControl() {
-    if (Out(S.ControlPort, 0x08))
-        Out(S.ControlPort, 0x0C);
+    if (Out(S.ControlPort, Park[0]))
+        Out(S.ControlPort, Park[1]);
+}
+
+void LatchProtocol::AppendRegisterWrites(const LatchStep& step, std::vector<RegisterWrite>& writes) {
+    if (step.Latch == LatchName::Park) {
+        for (uint8_t control : Park)
+            writes.push_back({ControlOffset, control});
+        return;
+    }
+    writes.push_back({DataOffset, step.Value});
+    for (uint8_t control : LatchStrobe(static_cast<uint8_t>(step.Latch)))
+        writes.push_back({ControlOffset, control});
 }
 
 } // namespace quennel

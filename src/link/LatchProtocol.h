@@ -7,9 +7,11 @@
 
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
+#include "link/CrashIdle.h"
 #include "link/NTPort.h"
 
 #include <span>
+#include <vector>
 
 namespace quennel {
 
@@ -55,6 +57,10 @@ public:
     bool IdleAfterRefusal() const { return IdleReached; }
     // One write straight to a register (the model check's burst).
     void WriteRegister(uint16_t address, uint8_t value);
+
+    // The register writes a step makes, as offsets from the port's base
+    // (0 data, 2 control), for one who writes them without this protocol.
+    static void AppendRegisterWrites(const LatchStep& step, std::vector<RegisterWrite>& writes);
 
     // Reads one byte from the programmer into ReadValue.
     void ReadNibbles();

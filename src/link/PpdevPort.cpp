@@ -1,5 +1,6 @@
 #include "link/PpdevPort.h"
 
+#include "link/CrashIdle.h"
 #include "link/NTPort.h"
 #include "link/PortAccess.h"
 
@@ -133,6 +134,7 @@ bool PpdevPort::Claim(const KernelParport& port, int& descriptor, std::string& f
         failure = port.Name() + ": " + std::generic_category().message(-error);
         return false;
     }
+    ArmCrashIdle(descriptor, System.IoctlForSignals());
     return true;
 }
 
@@ -160,6 +162,7 @@ void PpdevPort::CloseRange(uint16_t first, uint16_t) {
 }
 
 void PpdevPort::Release(int descriptor) {
+    DisarmCrashIdle(descriptor);
     // A refused release needs no word: closing the node releases whatever
     // claim the driver still holds.
     [[maybe_unused]] const int refused = System.Ioctl(descriptor, PPRELEASE, nullptr);

@@ -6,6 +6,7 @@
 #include <linux/parport.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace quennel::test {
 
@@ -216,6 +217,24 @@ int FakeLinuxSystem::RegisterAccess(unsigned long request, unsigned char* byte) 
         break;
     }
     return 0;
+}
+
+LinuxSystem::SignalSafeIoctl FakeLinuxSystem::IoctlForSignals() {
+    return [](int descriptor, unsigned long request, void* argument) {
+        const bool byte = request == PPWDATA || request == PPWCONTROL;
+        const SignalCall call{descriptor, request, byte ? *static_cast<unsigned char*>(argument) : -1};
+        if (SignalLog >= 0 && ::write(SignalLog, &call, sizeof call) != static_cast<ssize_t>(sizeof call))
+            return -1;
+        return 0;
+    };
+}
+
+std::vector<FakeLinuxSystem::SignalCall> FakeLinuxSystem::ReadSignalCalls(int readEnd) {
+    std::vector<SignalCall> calls;
+    SignalCall call{};
+    while (::read(readEnd, &call, sizeof call) == static_cast<ssize_t>(sizeof call))
+        calls.push_back(call);
+    return calls;
 }
 
 std::optional<std::string> FakeLinuxSystem::ReadTextFile(const std::string& path) {

@@ -31,6 +31,7 @@ public:
     int Open(const std::string& path, int flags) override;
     void Close(int descriptor) override;
     int Ioctl(int descriptor, unsigned long request, void* argument) override;
+    SignalSafeIoctl IoctlForSignals() override;
     std::optional<std::string> ReadTextFile(const std::string& path) override;
     std::vector<std::string> ListDirectory(const std::string& path) override;
     std::optional<FileAccess> StatFile(const std::string& path) override;
@@ -77,6 +78,19 @@ public:
     std::function<void()> OnRefusal; // runs at the first refused call
     std::map<unsigned long, int> RegisterCalls; // register ioctls so far, by request
     std::map<std::string, int> RegisterTexts;   // and by log line
+
+    // The calls of IoctlForSignals' function (a crash handler's), each
+    // written whole to SignalLog (a pipe's writing end, inherited by a child
+    // that crashes) and answered 0; they reach nothing else. Value is the
+    // byte written, -1 for a call without one.
+    struct SignalCall {
+        int Descriptor;
+        unsigned long Request;
+        int Value;
+    };
+    static inline int SignalLog = -1;
+    // Every call written to the reading end of that pipe, until its end.
+    static std::vector<SignalCall> ReadSignalCalls(int readEnd);
 
     // "open <path>", "close", "<ioctl name> [value in hex]"; reads of files are not logged.
     std::vector<std::string> Calls;

@@ -52,16 +52,18 @@ std::optional<PortChoice> ChoosePort(LinuxSystem& system, const std::string& nam
     const std::vector<KernelParport> ports = ListParports(system);
     if (std::optional<uint16_t> base = HexBase(port)) {
         const bool standard = std::ranges::find(CandidatePorts, *base) != CandidatePorts.end();
-        const bool listed = std::ranges::find(ports, static_cast<unsigned long>(*base), &KernelParport::Base) !=
-                            ports.end();
+        const bool listed =
+            std::ranges::find(ports, static_cast<unsigned long>(*base), &KernelParport::Base) != ports.end();
         if (standard || listed)
             return PortChoice{false, *base};
     }
     for (const KernelParport& listed : ports)
         if (port == listed.DevicePath() && listed.Base <= 0xFFFF)
             return PortChoice{false, static_cast<uint16_t>(listed.Base)};
-    error = "unknown port '" + name + "'; use 0x278, 0x378, 0x3BC, sim, or a port the kernel lists by its base "
-            "or its /dev/parportN (" + KnownPorts(ports) + ")";
+    error = "unknown port '" + name +
+            "'; use 0x278, 0x378, 0x3BC, sim, or a port the kernel lists by its base "
+            "or its /dev/parportN (" +
+            KnownPorts(ports) + ")";
     return std::nullopt;
 }
 

@@ -17,14 +17,10 @@ std::span<const SimFaultChoice> SimFaultChoices() {
     return Faults;
 }
 
-bool ApplySimFault(const std::string& name, SimulatedProgrammer& programmer) {
-    for (const SimFaultChoice& fault : Faults) {
-        if (name == fault.Name) {
+void ApplySimFault(const std::string& name, SimulatedProgrammer& programmer) {
+    for (const SimFaultChoice& fault : Faults)
+        if (name == fault.Name)
             fault.Apply(programmer);
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace quennel::cli

@@ -17,7 +17,7 @@ struct SimFaultChoice {
 
 std::span<const SimFaultChoice> SimFaultChoices();
 
-// Puts the named fault on programmer; false for a name the table lacks.
-bool ApplySimFault(const std::string& name, SimulatedProgrammer& programmer);
+// Puts the named fault on programmer; a name the table lacks changes nothing.
+void ApplySimFault(const std::string& name, SimulatedProgrammer& programmer);
 
 } // namespace quennel::cli

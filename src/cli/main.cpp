@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
     app.footer(
         "Exit status: 0 success; 1 the device failed (not blank, did not verify or program, cannot take "
         "the image) or no programmer was found; 2 bad usage, a file that cannot be read, loaded or "
-        "written, or a register access the port's driver refused; 128 + the signal when stopped by Ctrl-C (130), SIGTERM (143) or SIGHUP (129).");
+        "written, or a register access the port's driver refused; 128 + the signal when stopped by Ctrl-C "
+        "(130), SIGTERM (143) or SIGHUP (129).");
 
     try {
         app.parse(argc, argv);

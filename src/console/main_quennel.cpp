@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     quennel::QtDialogs dialogs;
     quennel::TMainForm form(*hardware, dialogs);
     form.PortAccessProblem = [&hardware] {
-        return quennel::FindPortAccessProblem(quennel::HostSystem(), quennel::SearchOrder(hardware->ListedPorts()));
+        return quennel::FindPortAccessProblem(quennel::HostSystem(),
+                                              quennel::SearchOrder(hardware->ListedPorts()));
     };
     quennel::CloseOnShutdownSignals(form);
     form.show();

@@ -9,9 +9,10 @@ std::string PortFaultCaption(const std::string& reason) {
 }
 
 std::string PortFaultLine(const std::string& reason, bool leftIdle) {
-    return "Port error: " + reason + (leftIdle ? "; the pass was ended and the programmer left idle"
-                                               : "; the port no longer answers and the programmer may not be "
-                                                 "idle: switch its supply off before taking the part out");
+    return "Port error: " + reason +
+           (leftIdle ? "; the pass was ended and the programmer left idle"
+                     : "; the port no longer answers and the programmer may not be "
+                       "idle: switch its supply off before taking the part out");
 }
 
 CommandFrame::CommandFrame(SharedState& state, DeviceCycle& cycle, LatchProtocol& latches,

@@ -6,13 +6,13 @@
 // (DeviceCycle.cpp); the simulated programmer keeps its own values, read
 // off the board, so that a wrong value here fails a test.
 //
-// Latch | idle       | read set-up | program set-up   | presenting a cell        | pulse
-// 03    | 00, A0     |             |                  |                          |
-// 02    | 3B         | 3B          | 1A               |                          | 12 during, 1A after
-// 01    | E4         | E5          | E5               | E5; 65 when programming  | 61, E1 during; 61, E5 after
-// 0B    | 76         | 62          | 22 or 62 (class) | mode value with A8 bit 0 | 66/36 with A8 twice, then 62/22 with A8
-// 09    | 00         |             |                  | A7..A0                   |
-// 0A    |            |             |                  |                          | the bit number
+// Latch  idle    read set-up  program set-up  a cell presented          a pulse
+// 03     00, A0
+// 02     3B      3B           1A                                        12 during, 1A after
+// 01     E4      E5           E5              E5; then 65 to program    61, E1 during; 61, E5 after
+// 0B     76      62           22/62 by class  the mode's, A8 in bit 0   66/36 (A8) twice, then 62/22 (A8)
+// 09     00                                   A7..A0
+// 0A                                                                    the bit number
 // A9 of the 1k x 8 part rides on bit 3 of every latch 01 write of its cell.
 
 #include "link/LatchProtocol.h"

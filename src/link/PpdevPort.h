@@ -64,8 +64,9 @@ private:
 
     LinuxSystem& System;
     std::map<uint16_t, ClaimedPort> Claimed; // base address -> its claimed /dev/parportN
-    std::string Failure;                     // of the last access
-    std::map<uint16_t, uint8_t> Ecr; // base address -> the byte kept in the ECR's place
+    std::map<uint16_t, uint8_t> Ecr;         // base address -> the byte kept in the ECR's place
+    // Why the last access failed; empty when it went through.
+    std::string Failure;
 };
 
 // The back-end for real hardware: ppdev on the running kernel.

@@ -40,8 +40,10 @@ public:
     bool FusesBlow = true; // false: a part whose fuses will not blow
     int Width = 8;         // 8, or 4: the upper four data outputs float
     bool HasEcr = true;    // false: the port has no ECP extended control register (reads 0xFF)
-    bool AddressBit9Open = false; // true: the part's A9 never sees the programmer's bit
     uint8_t Ecr = 0x35;    // the extended control register, when there is one
+    // true: the part's A9 never sees the programmer's address bit 9, so a
+    // 1k x 8 part's upper half is its lower half again.
+    bool AddressBit9Open = false;
 
     // The PROM: blank is 0x00, a blown fuse is 1. Tests may blow cells in
     // advance; SimulatedChipFile keeps it across runs.

@@ -29,9 +29,12 @@ TEST(CliAddressBit9, WithoutBit9TheRunStopsAfterOneUpperHalfPulse) {
     WriteFile(cli.PathOf("image.bin"), Image());
     CliResult run = cli.Run(SimArguments({"--sim-fault", "a9-open", "-d", "82S181", "program", "image.bin"}));
     EXPECT_EQ(run.Status, 1) << run.Err;
-    EXPECT_THAT(run.Out, HasSubstr("0205  BIT 1 PULSED, FOUND IN 0005: address bit 9 does not reach the device; "
-                                   "programming stopped after that pulse\n"));
-    EXPECT_THAT(run.Out, HasSubstr("Programming Device from Buffer....\nAddress Bit 9 Does Not Reach the Device....\n"));
+    EXPECT_THAT(run.Out,
+                HasSubstr("0205  BIT 1 PULSED, FOUND IN 0005: address bit 9 does not reach the device; "
+                          "programming stopped after that pulse\n"));
+    EXPECT_THAT(
+        run.Out,
+        HasSubstr("Programming Device from Buffer....\nAddress Bit 9 Does Not Reach the Device....\n"));
     EXPECT_THAT(run.Out, Not(HasSubstr("Verifying")));
 
     const std::string chip = ReadFile(cli.PathOf("chip.bin"));

@@ -27,9 +27,9 @@ protected:
     CliRealPortTest() {
         Kernel.AddPort(0, 0x378);
         Kernel.Programmer = &Chip;
-        Image = std::filesystem::temp_directory_path() / ("quennel-realport-" + std::to_string(::getpid()) + "-" +
-                                                          ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                                          ".bin");
+        Image = std::filesystem::temp_directory_path() /
+                ("quennel-realport-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
         std::string bytes(32, '\0');
         bytes[0x03] = '\x11';
         bytes[0x1F] = '\x80';
@@ -65,8 +65,9 @@ TEST_F(CliRealPortTest, ARefusedWriteDuringProgrammingEndsTheRunWithStatus2) {
     // lines once in the model check and twice in each pulse.
     Kernel.Refuse = FakeLinuxSystem::Refusal{0, 3, EIO, false, "PPWDATA 61"};
     EXPECT_EQ(Run("program"), 2);
-    EXPECT_THAT(Err.str(), HasSubstr("quennel-cli: Port error: parport0: data write failed: "
-                                     "Input/output error; the pass was ended and the programmer left idle\n"));
+    EXPECT_THAT(Err.str(),
+                HasSubstr("quennel-cli: Port error: parport0: data write failed: "
+                          "Input/output error; the pass was ended and the programmer left idle\n"));
     EXPECT_THAT(Out.str(), Not(HasSubstr("Device is Programmed")));
     EXPECT_THAT(Out.str(), Not(HasSubstr("Device Verified")));
     EXPECT_EQ(Chip.Latch(0x01), 0xE4) << "left idle";

@@ -59,7 +59,8 @@ protected:
     void ChooseDevice(int row) {
         Click("Device");
         auto* list = Window->findChild<QListWidget*>("Device_Box");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
     }
 
     ScratchFolder Folder;
@@ -101,7 +102,8 @@ TEST_F(RealPortWindowTest, ARefusedReadEndsTheCheckInRedAndASearchFindsTheProgra
     Click("Blank_Chk");
     const std::string reason = "parport0: status read failed: Input/output error";
     EXPECT_EQ(Status(), PortFaultCaption(reason));
-    EXPECT_EQ(Window->findChild<QWidget*>("StaticText3")->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_EQ(Window->findChild<QWidget*>("StaticText3")->palette().color(QPalette::Window),
+              QColor(255, 0, 0));
     EXPECT_TRUE(Window->findChild<QWidget*>("Memo1")->isVisible());
     EXPECT_EQ(MemoLines().last().toStdString(), PortFaultLine(reason, true));
     for (const char* device : {"Program_Eprom", "Verify_Eprom", "Move_Eprom", "Blank_Chk", "Compare"})

@@ -4,9 +4,10 @@
 // after that one pulse. A read of a part whose halves come back the same
 // says that bit 9 may not reach it.
 
+#include "device/AddressBit9Guard.h"
+
 #include "DeviceCycleRig.h"
 #include "ExpectedTrace.h"
-#include "device/AddressBit9Guard.h"
 #include "device/Quennel.h"
 
 #include <algorithm>
@@ -155,8 +156,9 @@ TEST_F(AddressBit9GuardTest, OnAProgrammerWithoutBit9TheRunStopsAfterOneUpperHal
     EXPECT_EQ(Console.Status, AddressBit9Caption);
     EXPECT_TRUE(Console.LastUnlockFault);
     EXPECT_TRUE(Console.ResultsVisible);
-    EXPECT_THAT(Console.Results, ElementsAre("0205  BIT 1 PULSED, FOUND IN 0005: address bit 9 does not reach "
-                                             "the device; programming stopped after that pulse"));
+    EXPECT_THAT(Console.Results,
+                ElementsAre("0205  BIT 1 PULSED, FOUND IN 0005: address bit 9 does not reach "
+                            "the device; programming stopped after that pulse"));
     EXPECT_FALSE(Saw("Verifying Device to Buffer...."));
     EXPECT_FALSE(Saw("Device is Programmed...."));
     EXPECT_FALSE(Saw("Device Did NOT Program...."));

@@ -8,9 +8,9 @@
 #include "ExpectedTrace.h"
 #include "device/Quennel.h"
 
-#include <ostream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,11 +21,11 @@ namespace {
 struct ClassCase {
     const char* Name;
     int DeviceClass;
-    int Last;     // the device's last address
-    int Bits;     // data bits the part has
-    int Latch0B;  // latch 0B in programming mode, without A8
-    int Held;     // latch 0B during a pulse; 0: the class gives no pulses
-    int After;    // latch 0B after a pulse
+    int Last;    // the device's last address
+    int Bits;    // data bits the part has
+    int Latch0B; // latch 0B in programming mode, without A8
+    int Held;    // latch 0B during a pulse; 0: the class gives no pulses
+    int After;   // latch 0B after a pulse
     std::vector<std::pair<int, uint8_t>> Cells;
 };
 

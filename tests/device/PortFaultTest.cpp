@@ -17,9 +17,9 @@
 #include <gtest/gtest.h>
 #include <linux/parport.h>
 #include <linux/ppdev.h>
-#include <sys/ioctl.h>
 #include <ostream>
 #include <string>
+#include <sys/ioctl.h>
 #include <vector>
 
 namespace quennel::test {
@@ -76,7 +76,8 @@ public:
         Core.SelectDevice(*FindDeviceByCaption("82S123"));
         S.DataBuffer.fill(0xEE);
         for (int cell = 0; cell < 0x20; ++cell)
-            S.DataBuffer[static_cast<size_t>(cell)] = static_cast<uint8_t>((cell & 0x03) | (cell == 5 ? 0x10 : 0));
+            S.DataBuffer[static_cast<size_t>(cell)] =
+                static_cast<uint8_t>((cell & 0x03) | (cell == 5 ? 0x10 : 0));
         // The port open and the programmer taken as found, as the search leaves them.
         S.PortBase = Base;
         Core.Latches.OpenPort();
@@ -113,8 +114,8 @@ void PrintTo(const OperationCase& c, std::ostream* out) {
 class PortFaultTest : public ::testing::TestWithParam<OperationCase> {};
 
 const char* const SuccessCaptions[] = {"Device is Erased....", "Device Verified to Buffer....",
-                                       "Device Has Been Moved to Buffer....", "Device Can be Reprogrammed....",
-                                       "Device is Programmed...."};
+                                       "Device Has Been Moved to Buffer....",
+                                       "Device Can be Reprogrammed....", "Device is Programmed...."};
 
 TEST_P(PortFaultTest, ARefusalAtAnyStepEndsThePassWithOnlyTheIdleStateAfterIt) {
     const OperationCase& c = GetParam();
@@ -134,9 +135,8 @@ TEST_P(PortFaultTest, ARefusalAtAnyStepEndsThePassWithOnlyTheIdleStateAfterIt) {
                 (rig.Core.Operations.*c.Operation)();
 
                 const std::vector<std::string>& calls = rig.Kernel.Calls;
-                auto refused = std::ranges::find_if(calls, [](const std::string& call) {
-                    return call.ends_with(" refused");
-                });
+                auto refused = std::ranges::find_if(
+                    calls, [](const std::string& call) { return call.ends_with(" refused"); });
                 ASSERT_NE(refused, calls.end());
                 // After the refusal: the idle state, as far as the port takes
                 // it, then the port is given back.
@@ -239,7 +239,8 @@ TEST(PortFault, TheSearchRejectsAPortThatRefusesAnAccess) {
     EXPECT_THAT(console.Results,
                 Contains("Port Address - 0378 Refused - parport0: status read failed: Input/output error"));
     ASSERT_EQ(console.Boxes.size(), 1U) << "the not-found box";
-    auto refused = std::ranges::find_if(kernel.Calls, [](const std::string& c) { return c.ends_with(" refused"); });
+    auto refused =
+        std::ranges::find_if(kernel.Calls, [](const std::string& c) { return c.ends_with(" refused"); });
     ASSERT_NE(refused, kernel.Calls.end());
     EXPECT_TRUE(std::none_of(refused + 1, kernel.Calls.end(), IsRegisterCall));
     EXPECT_THAT(kernel.OpenDescriptors, IsEmpty());

@@ -4,8 +4,9 @@
 // signal handlers writes each call to a pipe, once called directly and once
 // in a child process that crashes in the middle of a programming pulse.
 
-#include "device/Quennel.h"
 #include "link/CrashIdle.h"
+
+#include "device/Quennel.h"
 #include "link/PpdevPort.h"
 #include "support/FakeConsole.h"
 #include "support/FakeLinuxSystem.h"
@@ -142,7 +143,8 @@ TEST_P(CrashInAPulseTest, LeavesTheProgrammerIdleAndDiesOfTheSignal) {
         console.DuringMessages = [&] {
             if (!chip.PulseOn() || chip.Pulses().size() < 1)
                 return;
-            const SignalCall seen{Marker, chip.Latch(0x01), static_cast<int>(*kernel.ClaimedDescriptors.begin())};
+            const SignalCall seen{Marker, chip.Latch(0x01),
+                                  static_cast<int>(*kernel.ClaimedDescriptors.begin())};
             if (::write(FakeLinuxSystem::SignalLog, &seen, sizeof seen) != sizeof seen)
                 ::_exit(4);
             if (crash == SIGABRT)
@@ -174,9 +176,16 @@ TEST_P(CrashInAPulseTest, LeavesTheProgrammerIdleAndDiesOfTheSignal) {
         for (int control : {select, select | 4, select | 4, select | 4, select, 0})
             part.WriteRegister(2, static_cast<uint8_t>(control));
     };
-    for (auto [select, value] : std::vector<std::pair<uint8_t, uint8_t>>{
-             {0x0B, 0x62}, {0x01, 0xE5}, {0x02, 0x1A}, {0x09, 0x04}, {0x01, 0x65}, {0x02, 0x12},
-             {0x0B, 0x66}, {0x0A, 0x04}, {0x01, 0x61}, {0x01, 0xE1}})
+    for (auto [select, value] : std::vector<std::pair<uint8_t, uint8_t>>{{0x0B, 0x62},
+                                                                         {0x01, 0xE5},
+                                                                         {0x02, 0x1A},
+                                                                         {0x09, 0x04},
+                                                                         {0x01, 0x65},
+                                                                         {0x02, 0x12},
+                                                                         {0x0B, 0x66},
+                                                                         {0x0A, 0x04},
+                                                                         {0x01, 0x61},
+                                                                         {0x01, 0xE1}})
         strobe(select, value);
     ASSERT_TRUE(part.PulseOn());
     for (const SignalCall& call : handler)
@@ -189,7 +198,8 @@ TEST_P(CrashInAPulseTest, LeavesTheProgrammerIdleAndDiesOfTheSignal) {
     EXPECT_EQ(part.Latch(0x03), 0xA0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, CrashInAPulseTest, ::testing::Values(SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT));
+INSTANTIATE_TEST_SUITE_P(Signals, CrashInAPulseTest,
+                         ::testing::Values(SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT));
 
 } // namespace
 } // namespace quennel::test

@@ -4,8 +4,8 @@
 // machine where a port works and nothing is said.
 #include "link/PortAccess.h"
 
-#include "support/FakeLinuxSystem.h"
 #include "link/Detection.h"
+#include "support/FakeLinuxSystem.h"
 
 #include <cerrno>
 #include <gmock/gmock.h>

@@ -100,8 +100,8 @@ TEST(PortCard, IsSearchedAfterTheStandardPortsWithTheSameTestAndCaption) {
               Untimed(expected));
 
     std::vector<std::string> lines = none.Console.Results;
-    for (const char* text : {"Port Address - D010 Expected - A5 / Found - A5",
-                             "Port Address - D010 Expected - 5A / Found - 5A"})
+    for (const char* text :
+         {"Port Address - D010 Expected - A5 / Found - A5", "Port Address - D010 Expected - 5A / Found - 5A"})
         lines.emplace_back(text);
     lines.push_back(lines[lines.size() - 2]);
     lines.push_back(lines[lines.size() - 2]);
@@ -112,7 +112,8 @@ TEST(PortCard, IsSearchedAfterTheStandardPortsWithTheSameTestAndCaption) {
 // ones, each once; a standard port it lists is not tried twice.
 TEST(PortCard, TheSearchOrderIsTheStandardThreeThenTheKernelsOthers) {
     EXPECT_THAT(SearchOrder({}), ElementsAre(0x278, 0x378, 0x3BC));
-    EXPECT_THAT(SearchOrder({0x378, 0xE000, 0xD010, 0x278}), ElementsAre(0x278, 0x378, 0x3BC, 0xE000, 0xD010));
+    EXPECT_THAT(SearchOrder({0x378, 0xE000, 0xD010, 0x278}),
+                ElementsAre(0x278, 0x378, 0x3BC, 0xE000, 0xD010));
 
     FakeLinuxSystem kernel;
     kernel.AddPort(2, 0xD010);

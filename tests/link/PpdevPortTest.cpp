@@ -1,10 +1,10 @@
 #include "link/PpdevPort.h"
 
-#include "support/FakeLinuxSystem.h"
 #include "core/SharedState.h"
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"
 #include "support/FakeConsole.h"
+#include "support/FakeLinuxSystem.h"
 
 #include <cerrno>
 #include <gmock/gmock.h>

@@ -148,8 +148,9 @@ int FakeLinuxSystem::Ioctl(int descriptor, unsigned long request, void* argument
 bool FakeLinuxSystem::Refused(unsigned long request) {
     const int count = ++RegisterCalls[request];
     const int sameText = ++RegisterTexts[Calls.back()];
-    const bool planned = Refuse && (Refuse->Text.empty() ? Refuse->Request == request && Refuse->Nth == count
-                                                         : Refuse->Text == Calls.back() && Refuse->Nth == sameText);
+    const bool planned =
+        Refuse && (Refuse->Text.empty() ? Refuse->Request == request && Refuse->Nth == count
+                                        : Refuse->Text == Calls.back() && Refuse->Nth == sameText);
     if (!Gone && planned) {
         Gone = Refuse->Lasting;
         if (OnRefusal)

@@ -12,10 +12,10 @@
 #include "link/LinuxSystem.h"
 #include "sim/SimulatedProgrammer.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <cerrno>
 #include <map>
 #include <optional>
 #include <set>
@@ -75,7 +75,7 @@ public:
         std::string Text;
     };
     std::optional<Refusal> Refuse;
-    std::function<void()> OnRefusal; // runs at the first refused call
+    std::function<void()> OnRefusal;            // runs at the first refused call
     std::map<unsigned long, int> RegisterCalls; // register ioctls so far, by request
     std::map<std::string, int> RegisterTexts;   // and by log line
 

@@ -101,7 +101,8 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
             return false;
         if (matched) {
             if (!ParseBase(value, options.Base)) {
-                error = "--base takes a port base in hex from 0x100 to 0xFFFC, such as 0xD010, not '" + value + "'";
+                error = "--base takes a port base in hex from 0x100 to 0xFFFC, such as 0xD010, not '" +
+                        value + "'";
                 return false;
             }
             continue;

@@ -21,7 +21,21 @@ constexpr int32_t NoDeviceEnd = 0x3FF;
 // The list stays open, with the commands locked, until a row is chosen.
 void TMainForm::DeviceClick() {
     LockControls();
+    ShowDeviceList();
+}
+
+// The arrow keys and Enter work on the list at once, from the row chosen last.
+// A row outside the list (from a hand-edited settings file) leaves none
+// current, as the focus would otherwise make the first row current.
+void TMainForm::ShowDeviceList() {
+    const int32_t row = State().DeviceRow;
+    const bool inList = row >= 0 && row < Device_Box->count();
+    if (inList)
+        Device_Box->setCurrentRow(row);
     ShowPage(Device_Box);
+    Device_Box->setFocus(Qt::OtherFocusReason);
+    if (!inList)
+        Device_Box->selectionModel()->clearCurrentIndex();
 }
 
 void TMainForm::Device_BoxClick() {

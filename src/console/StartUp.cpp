@@ -56,7 +56,7 @@ void TMainForm::FormActivate() {
     Panel7->resize(Panel7->width(), Panel7Height);
     setEnabled(false);
     State().ProgrammerModel = 0;
-    Core().Detection.FindProgrammer();
+    FindProgrammer();
     TellPortAccessProblem();
     Memo1->hide();
     setEnabled(true);
@@ -78,7 +78,7 @@ void TMainForm::FormActivate() {
     // No device yet: the operator chooses one first. The list opens without
     // locking the commands; choosing a row closes it.
     if (Device->text() == "No Device")
-        ShowPage(Device_Box);
+        ShowDeviceList();
 }
 
 // The file is read whole and closed before any line is applied, so that a

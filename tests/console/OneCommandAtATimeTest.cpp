@@ -253,5 +253,41 @@ TEST_F(OneCommandAtATimeTest, AKeyBurstReachesTheEditorInOrder) {
     EXPECT_EQ(text->textCursor().positionInBlock(), 6 + 3 * 10);
 }
 
+// A busy window looks busy: a disabled button's caption is not drawn in the
+// black of an enabled one.
+int BlackPixels(const QImage& image) {
+    int black = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            black += std::max({colour.red(), colour.green(), colour.blue()}) < 50 ? 1 : 0;
+        }
+    return black;
+}
+
+TEST_F(OneCommandAtATimeTest, DisabledButtonsLookDisabled) {
+    for (const char* name : SixteenButtons) {
+        auto* button = Rig.Find<QPushButton>(name);
+        button->setEnabled(true);
+        EXPECT_GT(BlackPixels(button->grab().toImage()), 20) << name;
+        button->setEnabled(false);
+        EXPECT_EQ(BlackPixels(button->grab().toImage()), 0) << name;
+    }
+}
+
+// The list opens ready for the keyboard, on the row chosen last.
+TEST_F(OneCommandAtATimeTest, TheDeviceListTakesTheKeyboardWhenItOpens) {
+    Select(Row82S23);
+    Rig.Form().setFocus();
+    Rig.Click("Device");
+    auto* list = Rig.Find<QListWidget>("Device_Box");
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Return);
+    EXPECT_FALSE(Rig.Visible("Device_Box"));
+    EXPECT_EQ(Rig.Text("Device"), "82S123");
+    EXPECT_EQ(Rig.State().DeviceRow, Row82S23 + 1);
+}
+
 } // namespace
 } // namespace quennel::test

@@ -135,6 +135,8 @@ public:
     // The folder the settings file lives in: the current directory when the
     // start-up read it; empty until then (nothing is written at the close).
     std::string SettingsDirectory;
+    // The start-up found a settings file it could not use to its end.
+    bool SettingsUnusable = false;
 
     // The operator's console of the core.
     void ShowStatus(const std::string& text) override;

@@ -176,43 +176,46 @@ bool Session::ResolvePort() {
 // The input is read once, whole (a pipe or a FIFO gives its contents only
 // once), its format told from that, and loaded from it.
 bool Session::LoadInput() {
-    const FileBytes file = ReadBufferFile(O.File);
-    if (!file.Read) {
-        Fail(O.File + ": " + file.Detail);
-        return false;
-    }
     // convert names the type of what it writes; the others of the one file they take.
     const bool typeNamesInput = !O.Type.empty() && O.Command != "convert";
-    std::string error;
-    const std::optional<int32_t> type =
-        typeNamesInput ? FileTypeFromName(O.Type) : RecogniseFileType(O.File, file.Bytes, error);
-    if (!type) {
-        Fail(error);
-        return false;
-    }
-    InputType = *type;
-    const std::string_view before = StatusBeforeLoad(*type);
-    if (!before.empty())
-        Console.ShowStatus(std::string(before));
-    const ChecksumQuestion letPass =
-        O.IgnoreChecksums ? ChecksumQuestion([](const std::string&) { return true; }) : ChecksumQuestion();
-    const std::string named = O.File + " (read as " + std::string(FileTypeName(*type)) + ")";
+    LoadRequest request;
+    request.DeviceEnd = Device ? Device->DeviceEnd : WholeBufferEnd;
+    request.Sources = FileSources::Streams;
+    if (typeNamesInput)
+        request.FileType = *FileTypeFromName(O.Type);
+    else
+        request.TellType = [this](std::string_view bytes, std::string& reason) {
+            return RecogniseFileType(O.File, bytes, reason);
+        };
+    if (O.IgnoreChecksums)
+        request.Ask = [](const std::string&) { return true; };
+    request.BeforeLoading = [this](int32_t fileType) {
+        InputType = fileType;
+        const std::string_view before = StatusBeforeLoad(fileType);
+        if (!before.empty())
+            Console.ShowStatus(std::string(before));
+    };
     FileOutcome outcome;
     try {
-        outcome =
-            LoadBufferImage(Input, Device ? Device->DeviceEnd : WholeBufferEnd, *type, file.Bytes, letPass);
+        outcome = LoadBufferFile(Input, O.File, request);
     } catch (const EConvertError& conversion) {
-        Fail(named + " line " + std::to_string(conversion.Line) + ": " + conversion.what());
+        Fail(O.File + " (read as " + std::string(FileTypeName(InputType)) + ") line " +
+             std::to_string(conversion.Line) + ": " + conversion.what());
         return false;
     }
+    if (outcome.Problem == FileProblem::CannotRead || outcome.Problem == FileProblem::UnknownFormat) {
+        Fail(outcome.Problem == FileProblem::CannotRead ? O.File + ": " + outcome.Detail : outcome.Detail);
+        return false;
+    }
+    InputType = outcome.FileType;
     if (!outcome.Status.empty())
         Console.ShowStatus(std::string(outcome.Status));
     if (outcome.Fault) {
         // A detail with a line begins with it: "line 12: ...".
+        const std::string named = O.File + " (read as " + std::string(FileTypeName(InputType)) + ")";
         std::string complaint = named + (outcome.Line > 0 ? " " : ": ") + outcome.Detail;
         if (outcome.Problem == FileProblem::ChecksumRefused)
-            complaint +=
-                "; nothing was loaded from that line on (--ignore-checksums loads such a file anyway)";
+            complaint += "; nothing was loaded (--ignore-checksums loads such a file anyway)";
         Fail(complaint);
         return false;
     }

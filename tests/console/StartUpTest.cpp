@@ -344,7 +344,8 @@ TEST_F(StartUpTest, ABadFieldInTheReloadedFileEndsTheStartUpWithTheButtonsUsable
     Rig.StartUp();
     ASSERT_EQ(Rig.Dialogs.Boxes.size(), 1u);
     EXPECT_EQ(Rig.Dialogs.Boxes[0].Text, "'$\r' is not a valid integer value.");
-    EXPECT_EQ(Rig.State().DataBuffer[0], 0xAB);
+    EXPECT_EQ(Rig.State().DataBuffer[0], 0x00) << "nothing of the file is stored";
+    EXPECT_EQ(Rig.Text("StaticText3"), "File Could Not be Loaded....");
     EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=No File Loaded");
     EXPECT_EQ(Rig.StatusColour(), Red);
     EXPECT_TRUE(Rig.Enabled("Program_Eprom"));

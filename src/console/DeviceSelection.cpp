@@ -25,16 +25,17 @@ void TMainForm::DeviceClick() {
 }
 
 // The arrow keys and Enter work on the list at once, from the row chosen last.
-// A row outside the list (from a hand-edited settings file) leaves none
-// current, as the focus would otherwise make the first row current.
+// Without a device chosen last (a heading, or a row outside the list from a
+// hand-edited settings file) no row is current: the focus would otherwise
+// make the first one so, and the first arrow key starts at the top.
 void TMainForm::ShowDeviceList() {
     const int32_t row = State().DeviceRow;
-    const bool inList = row >= 0 && row < Device_Box->count();
-    if (inList)
+    const bool device = row >= 0 && row < CatalogueRows && Catalogue()[static_cast<size_t>(row)].IsDevice;
+    if (device)
         Device_Box->setCurrentRow(row);
     ShowPage(Device_Box);
     Device_Box->setFocus(Qt::OtherFocusReason);
-    if (!inList)
+    if (!device)
         Device_Box->selectionModel()->clearCurrentIndex();
 }
 

@@ -1,4 +1,5 @@
 #include "buffer/FileType.h"
+#include "cli/CliConsole.h"
 #include "cli/FileTypeChoice.h"
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
@@ -6,12 +7,26 @@
 #include "sim/SimulatedBus.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 
 namespace quennel::cli {
 namespace {
 
 using namespace std::chrono_literals;
+
+// A box becomes one printed line with its title; its CR LF breaks become
+// plain line breaks, and a box without text prints nothing.
+TEST(CliConsole, PrintsABoxAsItsTitleAndText) {
+    std::ostringstream out;
+    std::ostringstream err;
+    CliConsole console(out, err, false);
+    console.ShowMessageBox({MessageBoxRequest::Kind::Plain, "", "Error:parport0: busy\r\nsecond\rthird", {}, {}});
+    console.ShowMessageBox({MessageBoxRequest::Kind::Information, "Information", "", {}, {}});
+    console.ShowMessageBox({MessageBoxRequest::Kind::Information, "Information", "No Device Was Selected.", {}, {}});
+    EXPECT_EQ(out.str(), "[Quennel] Error:parport0: busy\nsecond\rthird\n[Information] No Device Was Selected.\n");
+    EXPECT_EQ(err.str(), "");
+}
 
 TEST(FileTypeChoice, NamesAndExtensions) {
     EXPECT_EQ(FileTypeFromName("Intel"), IntelHexFileType);

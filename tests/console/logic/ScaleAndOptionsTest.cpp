@@ -1,6 +1,7 @@
 // The button-size arithmetic, the help file's places and reading, and the
 // simulator program's command line.
 
+#include "buffer/TempDirectory.h"
 #include "console/logic/HelpFileLocation.h"
 #include "console/logic/ScaleArithmetic.h"
 #include "console/logic/SimOptions.h"
@@ -54,12 +55,12 @@ TEST(HelpFile, CurrentDirectoryFirstThenTheProgramsCopies) {
 class HelpLinesTest : public ::testing::Test {
 protected:
     std::vector<std::string> Read(const std::string& text) {
-        std::string path = ::testing::TempDir() + "help-lines.txt";
-        std::ofstream(path, std::ios::binary) << text;
+        test::WriteFile(Directory / "help-lines.txt", text);
         std::vector<std::string> lines{"stale"};
-        EXPECT_TRUE(ReadHelpLines(path, lines));
+        EXPECT_TRUE(ReadHelpLines(Directory / "help-lines.txt", lines));
         return lines;
     }
+    test::TempDirectory Directory;
 };
 
 TEST_F(HelpLinesTest, LinesEndAtLfWithACrBeforeItDropped) {
@@ -68,7 +69,7 @@ TEST_F(HelpLinesTest, LinesEndAtLfWithACrBeforeItDropped) {
     EXPECT_THAT(Read(""), ElementsAre(""));
     std::vector<std::string> lines;
     EXPECT_FALSE(ReadHelpLines("/nonexistent/Halden.Txt", lines));
-    EXPECT_FALSE(ReadHelpLines(::testing::TempDir(), lines));
+    EXPECT_FALSE(ReadHelpLines(Directory.Path, lines));
 }
 
 SimOptions Parse(std::vector<std::string> arguments) {

@@ -62,7 +62,7 @@ struct RankedDump {
 // offered.
 class DumpRanking {
 public:
-    static constexpr size_t ClosestKept = 5;
+    static constexpr size_t ClosestKept = 3;
     static constexpr size_t ExactListed = 20;
 
     DumpRanking(std::span<const uint8_t> part, uint8_t cellBits);

@@ -189,7 +189,11 @@ void LibraryWalk::ReadArchive(const std::string& path) {
             problem = ::zip_strerror(archive);
             break;
         }
-        const std::string name = (member.valid & ZIP_STAT_NAME) ? member.name : "#" + std::to_string(index);
+        std::string name = "#";
+        if (member.valid & ZIP_STAT_NAME)
+            name = member.name;
+        else
+            name += std::to_string(index);
         if (name.ends_with('/'))
             continue; // a folder inside the archive
         ++Tally.Members;

@@ -19,7 +19,7 @@ inline constexpr uint8_t EightBitCells = 0xFF;
 inline constexpr uint8_t FourBitCells = 0x0F;
 
 // Differing cells kept for the report, the first in address order.
-inline constexpr size_t ShownCells = 8;
+inline constexpr size_t ShownCells = 4;
 
 struct DifferingCell {
     int32_t Address = 0;

@@ -97,6 +97,26 @@ TEST_F(CliIdentifyTest, APartWithAFuseTooManyCannotBeMended) {
     EXPECT_THAT(run.Out, EndsWith("Verdict: differs from every dump\n"));
 }
 
+TEST_F(CliIdentifyTest, TheDumpAProgramCanCompleteIsShownThoughOthersAreCloser) {
+    const std::string part = WithBit(Target, 0x41, 2, true);
+    Shelf.File("near/2.bin", WithBit(Target, 0x40, 0, false));
+    Shelf.File("near/3.bin", WithBit(Target, 0x40, 1, false));
+    std::string complete = part;
+    complete[0x41] = static_cast<char>(0xFF);
+    Shelf.File("far/complete.bin", complete);
+    const CliResult run = Identify(part);
+    EXPECT_EQ(run.Status, 1) << run.Out << run.Err;
+    EXPECT_THAT(run.Out, HasSubstr("Closest: " + Where + ": 1 bit differs"));
+    EXPECT_THAT(run.Out, HasSubstr("Closest: lib/near/2.bin: 2 bits differ"));
+    EXPECT_THAT(run.Out, HasSubstr("Closest: lib/near/3.bin: 2 bits differ"));
+    EXPECT_THAT(run.Out,
+                HasSubstr("Completable: lib/far/complete.bin: 7 bits differ in 1 cell: 7 fuses a Program "
+                          "can still blow, none blown that the dump lacks\n"
+                          "    0041: part 04, dump FF (to blow: bits 0, 1, 3, 4, 5, 6 and 7)\n"));
+    EXPECT_THAT(run.Out,
+                EndsWith("Verdict: can be completed to lib/far/complete.bin by programming (7 fuses)\n"));
+}
+
 TEST_F(CliIdentifyTest, APartLikeNoDumpDiffersFromEvery) {
     const CliResult run = Identify(SeededImage(256, 99));
     EXPECT_EQ(run.Status, 1) << run.Out << run.Err;
@@ -131,7 +151,7 @@ TEST_F(CliIdentifyTest, SkippedFilesTakeOneLineEachAndAreCounted) {
 
 TEST_F(CliIdentifyTest, BadUsageEndsWithStatus2) {
     WriteFile(Cli.PathOf("part.bin"), Target);
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"identify", "part.bin"}, "'identify' needs the folder of dumps: --library FOLDER"},
         {{"identify", "--library", "lib"}, "'identify' needs the device"},
         {{"identify", "part.bin", "--library", "missing"}, "library missing: No such file or directory"},
@@ -142,11 +162,16 @@ TEST_F(CliIdentifyTest, BadUsageEndsWithStatus2) {
         {{"-d", "82S129", "identify", "big.bin", "--library", "lib"}, "past the last address of the 82S129"},
     };
     WriteFile(Cli.PathOf("big.bin"), SeededImage(512, 1));
+    // A library that is not there is found before the part is read.
+    cases.push_back({SimArguments({"-d", "82S129", "identify", "--library", "missing"}), "library missing"});
+    cases.push_back(
+        {SimArguments({"-d", "82S129", "read", "out.bin", "--identify", "missing"}), "library missing"});
     for (const auto& [arguments, complaint] : cases) {
         const CliResult run = Cli.Run(arguments);
         EXPECT_EQ(run.Status, 2) << arguments[0] << ' ' << arguments[1] << '\n' << run.Out << run.Err;
         EXPECT_THAT(run.Err, HasSubstr(complaint));
         EXPECT_THAT(run.Out, Not(HasSubstr("Verdict")));
+        EXPECT_THAT(run.Out, Not(HasSubstr("Moving Device")));
     }
 }
 

@@ -6,13 +6,13 @@
 namespace quennel::cli {
 
 struct CliOptions {
-    std::string
-        Command;        // devices, detect, read, blank, verify, compare, program, checksum, convert, identify
-    std::string File;   // FILE, or IN of convert; identify's may be empty (then the part is read)
-    std::string Output; // OUT of convert
-    std::string Device; // a Device caption, any case
-    std::string Type;   // bin, intel, motorola, ascii; empty: by name or first record
-    std::string Port;   // 0x278, 0x378, 0x3BC or sim; empty: search the three real ports
+    std::string Command; // devices, detect, read, blank, verify, compare, program, checksum, convert,
+                         // identify
+    std::string File;    // FILE, or IN of convert; identify's may be empty: the part is read
+    std::string Output;  // OUT of convert
+    std::string Device;  // a Device caption, any case
+    std::string Type;    // bin, intel, motorola, ascii; empty: by name or first record
+    std::string Port;    // 0x278, 0x378, 0x3BC or sim; empty: search the three real ports
     std::string SimChip;
     std::string SimModel = "2";
     std::string Trace;

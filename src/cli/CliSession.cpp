@@ -345,7 +345,13 @@ int Session::Run() {
         return ExitBadUsage;
     if (!IsDeviceCommand(O) && O.Command != "detect")
         return RunFileCommand();
-    return RunDeviceCommand();
+    const int status = RunDeviceCommand();
+    // The search comes once the port, the chip and the stop signals are given
+    // back: nothing is left to tidy, and Ctrl-C ends it as any program.
+    const std::string& library = O.Command == "identify" ? O.Library : O.Identify;
+    if (status != ExitOk || library.empty())
+        return status;
+    return Identify(library);
 }
 
 // The file commands reach no port; a trace asked for is still made (empty).
@@ -434,13 +440,9 @@ int Session::RunDeviceCommand() {
         if (!SaveImage(O.File, OutputType))
             return CloseTrace(ExitBadUsage);
         PrintFingerprints();
-        if (!O.Identify.empty())
-            status = Identify(O.Identify);
     }
-    if (status == ExitOk && O.Command == "identify") {
+    if (status == ExitOk && O.Command == "identify")
         PrintFingerprints();
-        status = Identify(O.Library);
-    }
     return CloseTrace(status);
 }
 

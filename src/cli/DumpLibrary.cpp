@@ -141,9 +141,15 @@ void LibraryWalk::WalkFolder(const std::string& folder, std::vector<std::string>
 }
 
 void LibraryWalk::ReadPlainFile(const std::string& path) {
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Not blocking: a FIFO put in the file's place since it was looked at is not waited on.
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (file < 0) {
         Skip(path, ErrnoText(errno));
+        return;
+    }
+    struct stat info {};
+    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(file);
         return;
     }
     size_t done = 0;

@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
     app.footer(
         "Exit status: 0 success; 1 the device failed (not blank, did not verify or program, cannot take "
         "the image), no programmer was found, or identify found no identical dump; 2 bad usage, or a file "
-        "that cannot be read, loaded or "
-        "written; 128 + the signal when stopped by Ctrl-C (130), SIGTERM (143) or SIGHUP (129).");
+        "that cannot be read, loaded or written; 128 + the signal when stopped by Ctrl-C (130), SIGTERM "
+        "(143) or SIGHUP (129).");
 
     try {
         app.parse(argc, argv);

@@ -4,7 +4,9 @@
 #include "buffer/FileType.h"
 #include "buffer/IntegerText.h"
 #include "cli/CliConsole.h"
+#include "cli/DumpMatch.h"
 #include "cli/FileTypeChoice.h"
+#include "cli/IdentifyCommand.h"
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
 #include "cli/StopSignals.h"
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
@@ -30,14 +33,17 @@ constexpr uint16_t SimulatedPortBase = 0x378;
 constexpr int32_t WholeBufferEnd = 0x3FF;
 constexpr int32_t RecordBytes = 16;
 
-bool IsDeviceCommand(const std::string& command) {
+// identify reads the part when it is given no file.
+bool IsDeviceCommand(const CliOptions& options) {
+    const std::string& command = options.Command;
     return command == "read" || command == "blank" || command == "verify" || command == "compare" ||
-           command == "program";
+           command == "program" || (command == "identify" && options.File.empty());
 }
 
-bool ReadsFile(const std::string& command) {
+bool ReadsFile(const CliOptions& options) {
+    const std::string& command = options.Command;
     return command == "verify" || command == "compare" || command == "program" || command == "checksum" ||
-           command == "convert";
+           command == "convert" || (command == "identify" && !options.File.empty());
 }
 
 std::string Lower(std::string text) {
@@ -53,7 +59,8 @@ std::string AddressText(int64_t address) {
 class Session {
 public:
     Session(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal)
-        : O(options), Err(err), Console(out, err, errIsTerminal && !options.Quiet) {}
+        : O(options), Err(err), ShowProgress(errIsTerminal && !options.Quiet),
+          Console(out, err, ShowProgress) {}
 
     int Run();
 
@@ -68,6 +75,7 @@ private:
     bool ResolveDevice();
     bool ResolveOutputType();
     bool ResolvePort();
+    bool ResolveLibrary();
     std::optional<std::string> PortAccessLine() const;
     bool LoadInput();
     bool CoverInput(const FileOutcome& outcome);
@@ -75,6 +83,7 @@ private:
     void BuildBackEnd();
     bool SaveImage(const std::string& path, int32_t fileType);
     void PrintFingerprints();
+    int Identify(const std::string& library);
     int RunFileCommand();
     int RunDeviceCommand();
     int RunOperation(const StopSignals& signals);
@@ -82,6 +91,7 @@ private:
 
     const CliOptions& O;
     std::ostream& Err;
+    const bool ShowProgress;
     CliConsole Console;
 
     const CatalogueRow* Device = nullptr;
@@ -173,6 +183,30 @@ bool Session::ResolvePort() {
     return false;
 }
 
+bool Session::ResolveLibrary() {
+    if (!O.Library.empty() && O.Command != "identify") {
+        Fail("--library goes with identify; read takes --identify FOLDER");
+        return false;
+    }
+    if (!O.Identify.empty() && O.Command != "read") {
+        Fail(O.Command == "identify" ? "identify takes its folder with --library FOLDER"
+                                     : "--identify goes with read");
+        return false;
+    }
+    if (O.Command == "identify" && O.Library.empty()) {
+        Fail("'identify' needs the folder of dumps: --library FOLDER");
+        return false;
+    }
+    // Found missing before a part is read, not after.
+    const std::string& library = O.Command == "identify" ? O.Library : O.Identify;
+    std::error_code error;
+    if (!library.empty() && !std::filesystem::exists(library, error)) {
+        Fail("library " + library + ": " + (error ? error.message() : "No such file or directory"));
+        return false;
+    }
+    return true;
+}
+
 // The input is read once, whole (a pipe or a FIFO gives its contents only
 // once), its format told from that, and loaded from it.
 bool Session::LoadInput() {
@@ -228,7 +262,7 @@ bool Session::LoadInput() {
 bool Session::CoverInput(const FileOutcome& outcome) {
     const int64_t last = outcome.LastAddress;
     if (Device) {
-        if (IsDeviceCommand(O.Command) && last > Device->DeviceEnd) {
+        if ((IsDeviceCommand(O) || O.Command == "identify") && last > Device->DeviceEnd) {
             Fail(O.File + " holds data up to address " + AddressText(last) +
                  ", past the last address of the " + std::string(Device->Caption) + " (" +
                  AddressText(Device->DeviceEnd) + ")");
@@ -260,7 +294,7 @@ bool Session::OpenTrace() {
 }
 
 void Session::BuildBackEnd() {
-    if (!IsDeviceCommand(O.Command) && O.Command != "detect") {
+    if (!IsDeviceCommand(O) && O.Command != "detect") {
         BackEnd = &SimBus; // nothing attached: the file commands never reach a port
     } else if (Simulated) {
         Programmer.Model = O.SimModel == "1" ? 1 : 2;
@@ -304,16 +338,23 @@ int Session::Run() {
         ListDevices();
         return ExitOk;
     }
-    if (!ResolveDevice() || !ResolvePort() || !ResolveOutputType())
+    if (!ResolveDevice() || !ResolvePort() || !ResolveOutputType() || !ResolveLibrary())
         return ExitBadUsage;
-    if (IsDeviceCommand(O.Command) && !Device)
-        return Fail("'" + O.Command + "' needs the device: -d NAME ('quennel-cli devices' lists them)");
+    if (IsDeviceCommand(O) && !Device)
+        return Fail("'" + O.Command + "' needs the device: -d NAME ('quennel-cli devices' lists them)" +
+                    (O.Command == "identify" ? ", or a FILE to identify" : ""));
     // Nothing is claimed, locked or written before the input has loaded.
-    if (ReadsFile(O.Command) && !LoadInput())
+    if (ReadsFile(O) && !LoadInput())
         return ExitBadUsage;
-    if (!IsDeviceCommand(O.Command) && O.Command != "detect")
+    if (!IsDeviceCommand(O) && O.Command != "detect")
         return RunFileCommand();
-    return RunDeviceCommand();
+    const int status = RunDeviceCommand();
+    // The search comes once the port, the chip and the stop signals are given
+    // back: nothing is left to tidy, and Ctrl-C ends it as any program.
+    const std::string& library = O.Command == "identify" ? O.Library : O.Identify;
+    if (status != ExitOk || library.empty())
+        return status;
+    return Identify(library);
 }
 
 // The file commands reach no port; a trace asked for is still made (empty).
@@ -332,6 +373,14 @@ int Session::RunFileCommand() {
         Core->Frame.UpdateChecksum();
         PrintFingerprints();
         return CloseTrace(ExitOk);
+    }
+    if (O.Command == "identify") {
+        // A 4-bit part has bits 0-3 only: the rest of what the file holds is no part of it.
+        if (DataBitsOfClass(s.DeviceClass) == 4)
+            for (int32_t address = 0; address <= ClampDeviceEnd(s.DeviceEnd); ++address)
+                s.DataBuffer[static_cast<size_t>(address)] &= FourBitCells;
+        PrintFingerprints();
+        return CloseTrace(Identify(O.Library));
     }
     return CloseTrace(SaveImage(O.Output, OutputType) ? ExitOk : ExitBadUsage);
 }
@@ -395,6 +444,8 @@ int Session::RunDeviceCommand() {
             return CloseTrace(ExitBadUsage);
         PrintFingerprints();
     }
+    if (status == ExitOk && O.Command == "identify")
+        PrintFingerprints();
     return CloseTrace(status);
 }
 
@@ -436,12 +487,20 @@ int Session::RunOperation(const StopSignals& signals) {
         operations.CompareClick();
     else if (O.Command == "program")
         operations.Program_EpromClick();
-    else if (O.Command == "read")
+    else if (O.Command == "read" || O.Command == "identify")
         operations.Move_EpromClick();
     Console.ProcessMessages();
     if (stopped())
         return ExitOk;
-    return s.StatusFault != 0 && O.Command != "read" ? ExitDeviceFailed : ExitOk;
+    return s.StatusFault != 0 && O.Command != "read" && O.Command != "identify" ? ExitDeviceFailed : ExitOk;
+}
+
+// The device's part of the buffer, against the dumps in library.
+int Session::Identify(const std::string& library) {
+    const SharedState& s = Core->State;
+    const bool fourBit = DataBitsOfClass(s.DeviceClass) == 4;
+    std::span<const uint8_t> image(s.DataBuffer.data(), static_cast<size_t>(ClampDeviceEnd(s.DeviceEnd)) + 1);
+    return IdentifyImage(image, fourBit ? FourBitCells : EightBitCells, library, Console, Err, ShowProgress);
 }
 
 int Session::CloseTrace(int status) {

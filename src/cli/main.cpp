@@ -47,6 +47,11 @@ void AddSharedOptions(CLI::App& app, CliOptions& options) {
             },
             "1|2", "model"));
     app.add_option("--trace", options.Trace, "write the bus trace to this file")->check(NotEmpty("file"));
+    app.add_option("--library", options.Library,
+                   "identify: the folder of dumps (plain files and .zip archives)")
+        ->check(NotEmpty("folder"));
+    app.add_option("--identify", options.Identify, "read: then find the part among the dumps in this folder")
+        ->check(NotEmpty("folder"));
     app.add_flag("-q,--quiet", options.Quiet, "no progress line");
     app.add_flag("--ignore-checksums", options.IgnoreChecksums,
                  "load Intel and S-records whose checksum does not match (files made by hand)");
@@ -59,7 +64,9 @@ void AddCommand(CLI::App& app, CliOptions& options, const std::string& name, con
     CLI::App* command = app.add_subcommand(name, description);
     AddSharedOptions(*command, options);
     command->callback([&options, name] { options.Command = name; });
-    if (!files.empty())
+    if (!files.empty() && files[0] == "[FILE]")
+        command->add_option("FILE", options.File, "buffer file (without it, the device is read)");
+    else if (!files.empty())
         command->add_option(files[0], options.File, files[0] == "IN" ? "file to convert" : "buffer file")
             ->required();
     if (files.size() > 1)
@@ -82,13 +89,16 @@ int main(int argc, char** argv) {
     AddCommand(app, options, "compare", "check that the device can be programmed over with FILE", {"FILE"});
     AddCommand(app, options, "program", "program the device from FILE, then verify it", {"FILE"});
     AddCommand(app, options, "checksum", "show the checksum, CRC32 and SHA-1 of FILE", {"FILE"});
+    AddCommand(app, options, "identify",
+               "find FILE, or the device read, among the dumps in the --library folder", {"[FILE]"});
     AddCommand(app, options, "convert", "convert IN to OUT (format of OUT from -t or its name)",
                {"IN", "OUT"});
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 success; 1 the device failed (not blank, did not verify or program, cannot take "
-        "the image) or no programmer was found; 2 bad usage, or a file that cannot be read, loaded or "
-        "written; 128 + the signal when stopped by Ctrl-C (130), SIGTERM (143) or SIGHUP (129).");
+        "the image), no programmer was found, or identify found no identical dump; 2 bad usage, or a file "
+        "that cannot be read, loaded or written; 128 + the signal when stopped by Ctrl-C (130), SIGTERM "
+        "(143) or SIGHUP (129).");
 
     try {
         app.parse(argc, argv);

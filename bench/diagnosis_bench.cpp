@@ -58,10 +58,9 @@ int main(int argc, char** argv) {
     const std::vector<Pass> passes{
         {"another image", Random(random), image},
         {"D2 stuck at 0", Read(image, [](const Image& e, size_t c) { return uint8_t(e[c] & ~0x04); }), image},
-        {"D5-D6 bridged", Read(image,
-                               [](const Image& e, size_t c) {
-                                   return uint8_t((e[c] & 0x60) == 0x60 ? e[c] : e[c] & ~0x60);
-                               }),
+        {"D5-D6 bridged",
+         Read(image,
+              [](const Image& e, size_t c) { return uint8_t((e[c] & 0x60) == 0x60 ? e[c] : e[c] & ~0x60); }),
          image},
         {"A9 open", Read(image, [](const Image& e, size_t c) { return e[c & ~size_t{0x200}]; }), image},
         {"A0 stuck at 1", Read(image, [](const Image& e, size_t c) { return e[c | 1]; }), image},
@@ -80,9 +79,11 @@ int main(int argc, char** argv) {
             us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         }
         std::sort(us.begin(), us.end());
-        const auto at = [&](double q) { return us[static_cast<size_t>(q * static_cast<double>(us.size() - 1))]; };
-        std::printf("%-24s %9.1f %9.1f %9.1f %9.1f  %.60s\n", pass.Name, us.front(), at(0.5), at(0.99), us.back(),
-                    lines.empty() ? "(none)" : lines.front().c_str());
+        const auto at = [&](double q) {
+            return us[static_cast<size_t>(q * static_cast<double>(us.size() - 1))];
+        };
+        std::printf("%-24s %9.1f %9.1f %9.1f %9.1f  %.60s\n", pass.Name, us.front(), at(0.5), at(0.99),
+                    us.back(), lines.empty() ? "(none)" : lines.front().c_str());
     }
     return 0;
 }

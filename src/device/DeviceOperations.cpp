@@ -50,9 +50,9 @@ void DeviceOperations::ShowDiagnosis(const std::array<uint8_t, BufferSize>& expe
     const CatalogueRow* row = known && Catalogue()[static_cast<size_t>(S.DeviceRow)].IsDevice
                                   ? &Catalogue()[static_cast<size_t>(S.DeviceRow)]
                                   : nullptr;
-    for (const std::string& line : DiagnoseFaults(std::span(PassRead).first(cells),
-                                                  std::span(expected).first(cells),
-                                                  DataBitsOfClass(S.DeviceClass), row))
+    for (const std::string& line :
+         DiagnoseFaults(std::span(PassRead).first(cells), std::span(expected).first(cells),
+                        DataBitsOfClass(S.DeviceClass), row))
         Console.AddResult(line);
     Console.ProcessMessages();
 }

@@ -86,7 +86,8 @@ private:
     static std::string PinText(const PackagePin& pin) {
         const std::string prom = std::to_string(pin.Pin);
         if (pin.OnTpZif)
-            return "PROM pin " + prom + ", pin " + std::to_string(pin.SocketPin) + " of the programmer's ZIF socket";
+            return "PROM pin " + prom + ", pin " + std::to_string(pin.SocketPin) +
+                   " of the programmer's ZIF socket";
         if (pin.SocketPin != 0)
             return "PROM pin " + prom + ", socket pin " + std::to_string(pin.SocketPin);
         return "pin " + prom;
@@ -167,15 +168,17 @@ private:
             std::vector<std::string> names;
             for (auto [line, value] : stuck)
                 names.push_back(Signal('D', line) + " at " + std::to_string(value));
-            Say(Listed(names) + " read one value in every cell: more than one contact at once; look at how the "
-                                "part is seated and at its supply");
+            Say(Listed(names) +
+                " read one value in every cell: more than one contact at once; look at how the "
+                "part is seated and at its supply");
         } else {
             for (auto [line, value] : stuck)
                 Say(Signal('D', line) + " reads " + std::to_string(value) +
                     " in every cell: the line is open or stuck at " + std::to_string(value));
         }
         for (auto [low, high] : bridges)
-            Say(Signal('D', low) + " and " + Signal('D', high) + " are bridged: they read alike in every cell");
+            Say(Signal('D', low) + " and " + Signal('D', high) +
+                " are bridged: they read alike in every cell");
     }
 
     bool Bridged(int low, int high) const {
@@ -216,8 +219,8 @@ private:
             asOne = asOne && f == one;
             through = through && f == (zero | one);
         }
-        return asZero ? AddressFault::ReadsAsZero
-               : asOne ? AddressFault::ReadsAsOne
+        return asZero    ? AddressFault::ReadsAsZero
+               : asOne   ? AddressFault::ReadsAsOne
                : through ? AddressFault::ProgrammedThrough
                          : AddressFault::None;
     }
@@ -242,15 +245,16 @@ private:
             const std::string signal = Signal('A', line);
             switch (fault) {
             case AddressFault::ReadsAsZero:
-                Say(signal + " is open or stuck at 0: cells with " + name + " = 1 read the data of the cells with " +
-                    name + " = 0");
+                Say(signal + " is open or stuck at 0: cells with " + name +
+                    " = 1 read the data of the cells with " + name + " = 0");
                 break;
             case AddressFault::ReadsAsOne:
-                Say(signal + " is stuck at 1: cells with " + name + " = 0 read the data of the cells with " + name +
-                    " = 1");
+                Say(signal + " is stuck at 1: cells with " + name + " = 0 read the data of the cells with " +
+                    name + " = 1");
                 break;
             case AddressFault::ProgrammedThrough:
-                Say(signal + " was open or stuck while the part was programmed: each two cells that differ only in " +
+                Say(signal +
+                    " was open or stuck while the part was programmed: each two cells that differ only in " +
                     name + " read the same, the bits of both blown together");
                 break;
             case AddressFault::None:

@@ -55,7 +55,8 @@ bool ParseSimulatedFault(std::string_view text, SimulatedFaultChoice& choice, st
     std::vector<std::string_view> parts;
     for (size_t from = 0;;) {
         const size_t colon = text.find(':', from);
-        parts.push_back(text.substr(from, colon == std::string_view::npos ? std::string_view::npos : colon - from));
+        parts.push_back(
+            text.substr(from, colon == std::string_view::npos ? std::string_view::npos : colon - from));
         if (colon == std::string_view::npos)
             break;
         from = colon + 1;

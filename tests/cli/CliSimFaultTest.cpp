@@ -26,9 +26,10 @@ TEST(CliSimFault, ABlankCheckNamesALineStuckAtOneAfterItsFaultList) {
     CliRunner cli;
     const CliResult run = cli.Run(SimArguments({"--sim-fault", "data-stuck-1:5", "-d", "82S123", "blank"}));
     EXPECT_EQ(run.Status, 1) << run.Err;
-    EXPECT_THAT(run.Out, EndsWith("Checking to see if Device is erased....\n" + FaultList(32, "20") +
-                                  "Diagnosis: D5 (pin 6) reads 1 in every cell: the line is open or stuck at 1\n"
-                                  "Device is NOT Erased....\n"));
+    EXPECT_THAT(run.Out,
+                EndsWith("Checking to see if Device is erased....\n" + FaultList(32, "20") +
+                         "Diagnosis: D5 (pin 6) reads 1 in every cell: the line is open or stuck at 1\n"
+                         "Device is NOT Erased....\n"));
     // The fault is the bench's, not the part's: without it the part is blank.
     const CliResult again = cli.Run(SimArguments({"-d", "82S123", "blank"}));
     EXPECT_EQ(again.Status, 0);
@@ -46,24 +47,26 @@ TEST(CliSimFault, TheOptionRepeatsAndEachFaultIsNamed) {
     WriteFile(cli.PathOf("image.bin"), image);
     ASSERT_EQ(cli.Run(SimArguments({"-d", "82S123", "program", "image.bin"})).Status, 0);
 
-    const CliResult run = cli.Run(SimArguments(
-        {"--sim-fault", "data-stuck-0:0", "-d", "82S123", "--sim-fault=address-open:4", "verify", "image.bin"}));
+    const CliResult run = cli.Run(SimArguments({"--sim-fault", "data-stuck-0:0", "-d", "82S123",
+                                                "--sim-fault=address-open:4", "verify", "image.bin"}));
     EXPECT_EQ(run.Status, 1) << run.Err;
     EXPECT_THAT(run.Out, HasSubstr("0000  EXPECTED-01 FOUND-00\n"));
     EXPECT_THAT(run.Out, HasSubstr("0010  EXPECTED-10 FOUND-00\n"));
     EXPECT_THAT(run.Out, HasSubstr("0018  EXPECTED-00 FOUND-10\n"));
-    EXPECT_THAT(run.Out,
-                EndsWith("001B  EXPECTED-00 FOUND-10\n"
-                         "Diagnosis: D0 (pin 1) reads 0 in every cell: the line is open or stuck at 0\n"
-                         "Diagnosis: A4 (pin 14) is open or stuck at 0: cells with A4 = 1 read the data of the "
-                         "cells with A4 = 0\n"
-                         "Device Did NOT Verify to Buffer....\n"));
+    EXPECT_THAT(
+        run.Out,
+        EndsWith("001B  EXPECTED-00 FOUND-10\n"
+                 "Diagnosis: D0 (pin 1) reads 0 in every cell: the line is open or stuck at 0\n"
+                 "Diagnosis: A4 (pin 14) is open or stuck at 0: cells with A4 = 1 read the data of the "
+                 "cells with A4 = 0\n"
+                 "Device Did NOT Verify to Buffer....\n"));
 }
 
 TEST(CliSimFault, AFaultThatNamesNothingOrNoSimulatorIsBadUsage) {
     CliRunner cli;
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {SimArguments({"--sim-fault", "smoke", "-d", "82S123", "blank"}), "unknown fault 'smoke'; see --help"},
+        {SimArguments({"--sim-fault", "smoke", "-d", "82S123", "blank"}),
+         "unknown fault 'smoke'; see --help"},
         {SimArguments({"--sim-fault", "data-stuck-0:8", "-d", "82S123", "blank"}),
          "fault 'data-stuck-0:8': line 8 is not between 0 and 7"},
         {SimArguments({"--sim-fault", "data-bridge:1", "-d", "82S123", "blank"}),

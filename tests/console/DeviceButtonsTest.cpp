@@ -51,9 +51,10 @@ TEST_F(DeviceButtonsTest, BlankCheckListsEveryNonBlankCellInAddressOrder) {
     EXPECT_EQ(Rig.Text("StaticText3"), "Device is NOT Erased....");
     EXPECT_EQ(Rig.StatusColour(), Red);
     EXPECT_TRUE(Rig.Visible("Memo1"));
-    EXPECT_EQ(MemoLines(), QStringList({"0003  EXPECTED-00 FOUND-80", "001A  EXPECTED-00 FOUND-0F",
-                                        "Diagnosis: no single-line pattern; the part differs in 2 cells: 5 bits "
-                                        "read 1 where 0 is wanted (never to be mended)"}));
+    EXPECT_EQ(MemoLines(),
+              QStringList({"0003  EXPECTED-00 FOUND-80", "001A  EXPECTED-00 FOUND-0F",
+                           "Diagnosis: no single-line pattern; the part differs in 2 cells: 5 bits "
+                           "read 1 where 0 is wanted (never to be mended)"}));
     EXPECT_EQ(Rig.Text("Address"), "001F");
 
     Rig.Programmer.Fuses.fill(0);
@@ -71,9 +72,10 @@ TEST_F(DeviceButtonsTest, VerifyAndMoveOnAFourBitPart) {
     Rig.State().DataBuffer[0xFF] = 0x05;
     Rig.Click("Verify_Eprom");
     EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Verify to Buffer....");
-    EXPECT_EQ(MemoLines(),
-              QStringList({"0010  EXPECTED-3F FOUND-0F",
-                           "Diagnosis: the buffer sets bits 4 to 7, which a 4-bit part does not have, in 1 cell"}));
+    EXPECT_EQ(
+        MemoLines(),
+        QStringList({"0010  EXPECTED-3F FOUND-0F",
+                     "Diagnosis: the buffer sets bits 4 to 7, which a 4-bit part does not have, in 1 cell"}));
     EXPECT_EQ(Rig.StatusColour(), Red);
 
     Rig.State().DataBuffer[0x300] = 0xEE; // above the device: kept
@@ -126,9 +128,10 @@ TEST_F(DeviceButtonsTest, ProgramThenTheFullVerify) {
     Rig.Programmer.Fuses[0x05] = 0x02;
     Rig.Click("Program_Eprom");
     EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Program....");
-    EXPECT_EQ(MemoLines(), QStringList({"0005  EXPECTED-00 FOUND-02",
-                                        "Diagnosis: no single-line pattern; the part differs in 1 cell: 1 bit "
-                                        "reads 1 where 0 is wanted (never to be mended)"}));
+    EXPECT_EQ(MemoLines(),
+              QStringList({"0005  EXPECTED-00 FOUND-02",
+                           "Diagnosis: no single-line pattern; the part differs in 1 cell: 1 bit "
+                           "reads 1 where 0 is wanted (never to be mended)"}));
     EXPECT_EQ(Rig.StatusColour(), Red);
 }
 
@@ -198,8 +201,9 @@ TEST_F(DeviceButtonsTest, TheDiagnosisFollowsTheFaultList) {
     const QRegularExpression faultLine("^[0-9A-F]{4}  EXPECTED-[0-9A-F]{2} FOUND-[0-9A-F]{2}$");
     for (int k = 0; k < affected; ++k)
         EXPECT_TRUE(faultLine.match(lines[k]).hasMatch()) << lines[k].toStdString();
-    EXPECT_EQ(lines.back(), "Diagnosis: D3 (PROM pin 9, socket pin 12) reads 0 in every cell: the line is open or "
-                            "stuck at 0");
+    EXPECT_EQ(lines.back(),
+              "Diagnosis: D3 (PROM pin 9, socket pin 12) reads 0 in every cell: the line is open or "
+              "stuck at 0");
 
     Rig.Programmer.DataStuckLow = 0;
     Rig.Click("Verify_Eprom");
@@ -216,7 +220,8 @@ TEST_F(DeviceButtonsTest, TheDiagnosisFollowsTheFaultList) {
     Rig.Click("Program_Eprom");
     EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Program....");
     EXPECT_EQ(MemoLines().size(), 7);
-    EXPECT_EQ(MemoLines().back(), "Diagnosis: D2 (pin 3) reads 0 in every cell: the line is open or stuck at 0");
+    EXPECT_EQ(MemoLines().back(),
+              "Diagnosis: D2 (pin 3) reads 0 in every cell: the line is open or stuck at 0");
     EXPECT_EQ(MemoLines().filter("Diagnosis").size(), 1);
 }
 

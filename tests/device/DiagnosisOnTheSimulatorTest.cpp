@@ -133,8 +133,8 @@ protected:
 
     // A fresh part holding a random image, which the buffer holds too.
     std::vector<uint8_t> Burn(const CatalogueRow& row) {
-        const std::vector<uint8_t> image =
-            test::RandomImage(Random, static_cast<size_t>(row.DeviceEnd) + 1, DataBitsOfClass(row.DeviceClass));
+        const std::vector<uint8_t> image = test::RandomImage(Random, static_cast<size_t>(row.DeviceEnd) + 1,
+                                                             DataBitsOfClass(row.DeviceClass));
         Programmer = SimulatedProgrammer();
         Programmer.Width = DataBitsOfClass(row.DeviceClass);
         S.DataBuffer.fill(0);
@@ -175,11 +175,13 @@ TEST_P(DiagnosisOperations, AVerifyNamesTheFaultyLineAfterItsFaultList) {
     const int bits = DataBitsOfClass(row.DeviceClass);
     const uint8_t mask = static_cast<uint8_t>((1u << bits) - 1);
     const int lines = AddressLinesOf(row);
-    const int k = static_cast<int>(std::ranges::find(Devices, std::string_view(GetParam())) - std::begin(Devices));
+    const int k =
+        static_cast<int>(std::ranges::find(Devices, std::string_view(GetParam())) - std::begin(Devices));
     const std::vector<std::string> faults{
         "data-stuck-0:" + std::to_string(k % bits),
         "data-stuck-1:" + std::to_string((k + 1) % bits),
-        "data-bridge:" + std::to_string((k + 2) % (bits - 1)) + ":" + std::to_string((k + 2) % (bits - 1) + 1),
+        "data-bridge:" + std::to_string((k + 2) % (bits - 1)) + ":" +
+            std::to_string((k + 2) % (bits - 1) + 1),
         "address-open:" + std::to_string(lines - 1),
         "address-stuck-1:" + std::to_string(k % lines),
     };
@@ -247,9 +249,10 @@ TEST_F(DiagnosisOperationsOnOnePart, ABlankCheckOfAPartWithALineStuckAtOne) {
     PutOn(Programmer, "data-stuck-1:6");
     Core.Operations.Blank_ChkClick();
     EXPECT_EQ(Console.Status, "Device is NOT Erased....");
-    EXPECT_THAT(DiagnosisAfterTheFaultList(),
-                ElementsAre("Diagnosis: D6 (PROM pin 16, socket pin 15) reads 1 in every cell: the line is open or "
-                            "stuck at 1"));
+    EXPECT_THAT(
+        DiagnosisAfterTheFaultList(),
+        ElementsAre("Diagnosis: D6 (PROM pin 16, socket pin 15) reads 1 in every cell: the line is open or "
+                    "stuck at 1"));
     EXPECT_EQ(FaultLines, 1024U);
 
     // With no device chosen the lines are named without their pins.
@@ -271,8 +274,9 @@ TEST_F(DiagnosisOperationsOnOnePart, ProgrammingThroughAFaultyLineIsNamedByItsVe
     PutOn(Programmer, "data-bridge:2:3");
     Core.Operations.Program_EpromClick();
     EXPECT_EQ(Console.Status, "Device Did NOT Program....");
-    EXPECT_THAT(DiagnosisAfterTheFaultList(),
-                ElementsAre("Diagnosis: D2 (pin 3) and D3 (pin 4) are bridged: they read alike in every cell"));
+    EXPECT_THAT(
+        DiagnosisAfterTheFaultList(),
+        ElementsAre("Diagnosis: D2 (pin 3) and D3 (pin 4) are bridged: they read alike in every cell"));
     EXPECT_EQ(Programmer.Fuses[1], 0x0C);
 
     Programmer = SimulatedProgrammer();
@@ -283,8 +287,9 @@ TEST_F(DiagnosisOperationsOnOnePart, ProgrammingThroughAFaultyLineIsNamedByItsVe
     Console.Results.clear();
     Core.Operations.Program_EpromClick();
     EXPECT_EQ(Console.Status, "Device Did NOT Program....");
-    EXPECT_THAT(DiagnosisAfterTheFaultList(),
-                ElementsAre(StartsWith("Diagnosis: A4 (pin 14) was open or stuck while the part was programmed")));
+    EXPECT_THAT(
+        DiagnosisAfterTheFaultList(),
+        ElementsAre(StartsWith("Diagnosis: A4 (pin 14) was open or stuck while the part was programmed")));
 }
 
 } // namespace

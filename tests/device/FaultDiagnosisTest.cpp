@@ -1,8 +1,9 @@
 // The reading of a failed pass: each signature on its own, the pins each
 // package names, what is too little to name a line, and passes that must
 // never name one.
-#include "DiagnosisWords.h"
 #include "device/FaultDiagnosis.h"
+
+#include "DiagnosisWords.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -56,12 +57,14 @@ TEST_F(FaultDiagnosisTest, ADataBitThatNeverChangesIsNamedWithItsPins) {
         low[cell] &= static_cast<uint8_t>(~0x04);
         high[cell] |= 0x80;
     }
-    EXPECT_THAT(Diagnose(low, image, "82S147"),
-                ElementsAre("Diagnosis: D2 (PROM pin 8, socket pin 11) reads 0 in every cell: the line is open or "
-                            "stuck at 0"));
-    EXPECT_THAT(Diagnose(high, image, "74S472"),
-                ElementsAre("Diagnosis: D7 (PROM pin 14, socket pin 17) reads 1 in every cell: the line is open "
-                            "or stuck at 1"));
+    EXPECT_THAT(
+        Diagnose(low, image, "82S147"),
+        ElementsAre("Diagnosis: D2 (PROM pin 8, socket pin 11) reads 0 in every cell: the line is open or "
+                    "stuck at 0"));
+    EXPECT_THAT(
+        Diagnose(high, image, "74S472"),
+        ElementsAre("Diagnosis: D7 (PROM pin 14, socket pin 17) reads 1 in every cell: the line is open "
+                    "or stuck at 1"));
 
     // The 16-pin parts by their package pins; a selection that is no device by the signal alone.
     const Image small = Random(32);
@@ -88,18 +91,22 @@ TEST_F(FaultDiagnosisTest, ABlankCheckOfAPartWithALineStuckAtOne) {
 
 TEST_F(FaultDiagnosisTest, CellsThatReadTheirNeighbourNameTheAddressLine) {
     const Image big = Random(1024);
-    const Image a9Open = Transformed(big, [](const Image& e, size_t cell) { return e[cell & ~size_t{0x200}]; });
-    EXPECT_THAT(Diagnose(a9Open, big, "82S181"),
-                ElementsAre("Diagnosis: A9 (PROM pin 22, pin 26 of the programmer's ZIF socket) is open or stuck "
-                            "at 0: cells with A9 = 1 read the data of the cells with A9 = 0"));
+    const Image a9Open =
+        Transformed(big, [](const Image& e, size_t cell) { return e[cell & ~size_t{0x200}]; });
+    EXPECT_THAT(
+        Diagnose(a9Open, big, "82S181"),
+        ElementsAre("Diagnosis: A9 (PROM pin 22, pin 26 of the programmer's ZIF socket) is open or stuck "
+                    "at 0: cells with A9 = 1 read the data of the cells with A9 = 0"));
     const Image a7High = Transformed(big, [](const Image& e, size_t cell) { return e[cell | 0x80]; });
-    EXPECT_THAT(Diagnose(a7High, big, "82S181"),
-                ElementsAre("Diagnosis: A7 (PROM pin 1, socket pin 31) is stuck at 1: cells with A7 = 0 read the "
-                            "data of the cells with A7 = 1"));
+    EXPECT_THAT(
+        Diagnose(a7High, big, "82S181"),
+        ElementsAre("Diagnosis: A7 (PROM pin 1, socket pin 31) is stuck at 1: cells with A7 = 0 read the "
+                    "data of the cells with A7 = 1"));
 
     const Image nibbles = Random(512, 4);
     const Image a8High = Transformed(nibbles, [](const Image& e, size_t cell) { return e[cell | 0x100]; });
-    EXPECT_THAT(Diagnose(a8High, nibbles, "74S571"), ElementsAre(StartsWith("Diagnosis: A8 (pin 14) is stuck at 1")));
+    EXPECT_THAT(Diagnose(a8High, nibbles, "74S571"),
+                ElementsAre(StartsWith("Diagnosis: A8 (pin 14) is stuck at 1")));
     const Image small = Random(32);
     const Image a0Open = Transformed(small, [](const Image& e, size_t cell) { return e[cell & ~size_t{1}]; });
     EXPECT_THAT(Diagnose(a0Open, small, "82S23"), ElementsAre(StartsWith("Diagnosis: A0 (pin 10) is open")));
@@ -109,8 +116,10 @@ TEST_F(FaultDiagnosisTest, CellsThatReadTheirNeighbourNameTheAddressLine) {
     Image evenLow = small;
     for (size_t cell = 0; cell < evenLow.size(); ++cell)
         evenLow[cell] = static_cast<uint8_t>(cell % 2 ? evenLow[cell] | 0x80 : evenLow[cell] & 0x7F);
-    const Image a0OpenAgain = Transformed(evenLow, [](const Image& e, size_t cell) { return e[cell & ~size_t{1}]; });
-    EXPECT_THAT(Diagnose(a0OpenAgain, evenLow, "82S23"), ElementsAre(StartsWith("Diagnosis: A0 (pin 10) is open")));
+    const Image a0OpenAgain =
+        Transformed(evenLow, [](const Image& e, size_t cell) { return e[cell & ~size_t{1}]; });
+    EXPECT_THAT(Diagnose(a0OpenAgain, evenLow, "82S23"),
+                ElementsAre(StartsWith("Diagnosis: A0 (pin 10) is open")));
 }
 
 // Programmed through an open address line, both cells of each pair were
@@ -120,10 +129,11 @@ TEST_F(FaultDiagnosisTest, APartProgrammedThroughAFaultyAddressLine) {
     const Image read = Transformed(image, [](const Image& e, size_t cell) {
         return static_cast<uint8_t>(e[cell & ~size_t{0x08}] | e[cell | 0x08]);
     });
-    EXPECT_THAT(Diagnose(read, image, "74S471"),
-                ElementsAre("Diagnosis: A3 (PROM pin 4, socket pin 21) was open or stuck while the part was "
-                            "programmed: each two cells that differ only in A3 read the same, the bits of both "
-                            "blown together"));
+    EXPECT_THAT(
+        Diagnose(read, image, "74S471"),
+        ElementsAre("Diagnosis: A3 (PROM pin 4, socket pin 21) was open or stuck while the part was "
+                    "programmed: each two cells that differ only in A3 read the same, the bits of both "
+                    "blown together"));
 }
 
 TEST_F(FaultDiagnosisTest, TwoDataBitsThatAlwaysReadAlikeAreBridged) {
@@ -132,30 +142,35 @@ TEST_F(FaultDiagnosisTest, TwoDataBitsThatAlwaysReadAlikeAreBridged) {
         const uint8_t both = (e[cell] & 0x18) == 0x18 ? 0x18 : 0x00;
         return static_cast<uint8_t>((e[cell] & ~0x18) | both);
     });
-    EXPECT_THAT(Diagnose(wiredAnd, image, "82S147"),
-                ElementsAre("Diagnosis: D3 (PROM pin 9, socket pin 12) and D4 (PROM pin 11, socket pin 13) are "
-                            "bridged: they read alike in every cell"));
+    EXPECT_THAT(
+        Diagnose(wiredAnd, image, "82S147"),
+        ElementsAre("Diagnosis: D3 (PROM pin 9, socket pin 12) and D4 (PROM pin 11, socket pin 13) are "
+                    "bridged: they read alike in every cell"));
     // Programmed through the bridge, a pulse on either bit blew both.
     const Image wiredOr = Transformed(image, [](const Image& e, size_t cell) {
         const uint8_t both = (e[cell] & 0x03) != 0 ? 0x03 : 0x00;
         return static_cast<uint8_t>((e[cell] & ~0x03) | both);
     });
-    EXPECT_THAT(Diagnose(wiredOr, image, "82S147"),
-                ElementsAre(StartsWith("Diagnosis: D0 (PROM pin 6, socket pin 9) and D1 (PROM pin 7, socket pin 10) "
-                                       "are bridged")));
+    EXPECT_THAT(
+        Diagnose(wiredOr, image, "82S147"),
+        ElementsAre(StartsWith("Diagnosis: D0 (PROM pin 6, socket pin 9) and D1 (PROM pin 7, socket pin 10) "
+                               "are bridged")));
 }
 
 TEST_F(FaultDiagnosisTest, EveryCellReadingOneValuePointsAtThePartNotALine) {
     const Image image = Random(512);
-    EXPECT_THAT(Diagnose(Image(512, 0xFF), image, "74S473"),
-                ElementsAre("Diagnosis: every cell reads 0xFF: no part, no supply (VCC at PROM pin 20, socket pin "
-                            "24), or the part is not in the 20-pin adapter socket"));
-    EXPECT_THAT(Diagnose(Image(32, 0x00), Random(32), "82S123"),
-                ElementsAre("Diagnosis: every cell reads 0x00: the part is blank, missing, without supply (VCC at "
-                            "pin 16) or not in the lower half of the adapter's ZIF socket"));
-    EXPECT_THAT(Diagnose(Image(256, 0x0F), Random(256, 4), "74S287"),
-                ElementsAre(StartsWith("Diagnosis: every cell reads 0x0F: no part, no supply (VCC at pin 16), or "
-                                       "the part is not in the upper half of the adapter's ZIF socket")));
+    EXPECT_THAT(
+        Diagnose(Image(512, 0xFF), image, "74S473"),
+        ElementsAre("Diagnosis: every cell reads 0xFF: no part, no supply (VCC at PROM pin 20, socket pin "
+                    "24), or the part is not in the 20-pin adapter socket"));
+    EXPECT_THAT(
+        Diagnose(Image(32, 0x00), Random(32), "82S123"),
+        ElementsAre("Diagnosis: every cell reads 0x00: the part is blank, missing, without supply (VCC at "
+                    "pin 16) or not in the lower half of the adapter's ZIF socket"));
+    EXPECT_THAT(
+        Diagnose(Image(256, 0x0F), Random(256, 4), "74S287"),
+        ElementsAre(StartsWith("Diagnosis: every cell reads 0x0F: no part, no supply (VCC at pin 16), or "
+                               "the part is not in the upper half of the adapter's ZIF socket")));
     // A blank part against an image whose upper half is empty: A9 stuck at
     // 1 would read the same, but a part that reads one value is no address fault.
     Image half = Random(1024);
@@ -174,10 +189,11 @@ TEST_F(FaultDiagnosisTest, SeveralLinesStuckAtOnceAreNamedInOneLine) {
     Image read = image;
     for (uint8_t& cell : read)
         cell = static_cast<uint8_t>((cell & ~0x23) | 0x02);
-    EXPECT_THAT(Diagnose(read, image, "82S135"),
-                ElementsAre("Diagnosis: D0 (PROM pin 6, socket pin 9) at 0, D1 (PROM pin 7, socket pin 10) at 1 "
-                            "and D5 (PROM pin 12, socket pin 14) at 0 read one value in every cell: more than one "
-                            "contact at once; look at how the part is seated and at its supply"));
+    EXPECT_THAT(
+        Diagnose(read, image, "82S135"),
+        ElementsAre("Diagnosis: D0 (PROM pin 6, socket pin 9) at 0, D1 (PROM pin 7, socket pin 10) at 1 "
+                    "and D5 (PROM pin 12, socket pin 14) at 0 read one value in every cell: more than one "
+                    "contact at once; look at how the part is seated and at its supply"));
 }
 
 TEST_F(FaultDiagnosisTest, WithoutAPatternTheFaultsAreCountedByWhatAProgramCanMend) {
@@ -185,15 +201,17 @@ TEST_F(FaultDiagnosisTest, WithoutAPatternTheFaultsAreCountedByWhatAProgramCanMe
     image[3] = 0x11; // two bits missing
     read[16] = 0x01; // one bit too many
     image[31] = 0x80;
-    EXPECT_THAT(Diagnose(read, image, "74S188"),
-                ElementsAre("Diagnosis: no single-line pattern; the part differs in 3 cells: 3 bits read 0 where 1 "
-                            "is wanted (still to be blown by a Program) and 1 bit reads 1 where 0 is wanted (never "
-                            "to be mended)"));
+    EXPECT_THAT(
+        Diagnose(read, image, "74S188"),
+        ElementsAre("Diagnosis: no single-line pattern; the part differs in 3 cells: 3 bits read 0 where 1 "
+                    "is wanted (still to be blown by a Program) and 1 bit reads 1 where 0 is wanted (never "
+                    "to be mended)"));
     image.assign(32, 0x00);
     read[16] = 0x03;
-    EXPECT_THAT(Diagnose(read, image, "74S188"),
-                ElementsAre("Diagnosis: no single-line pattern; the part differs in 1 cell: 2 bits read 1 where 0 "
-                            "is wanted (never to be mended)"));
+    EXPECT_THAT(
+        Diagnose(read, image, "74S188"),
+        ElementsAre("Diagnosis: no single-line pattern; the part differs in 1 cell: 2 bits read 1 where 0 "
+                    "is wanted (never to be mended)"));
 }
 
 // A named line leaves the rest of the faults to the counting line.
@@ -213,8 +231,9 @@ TEST_F(FaultDiagnosisTest, BufferBitsAFourBitPartDoesNotHaveAreSaidFirst) {
     const Image read = expected;
     expected[7] |= 0x30;
     expected[9] |= 0x80;
-    EXPECT_THAT(Diagnose(read, expected, "82S126"),
-                ElementsAre("Diagnosis: the buffer sets bits 4 to 7, which a 4-bit part does not have, in 2 cells"));
+    EXPECT_THAT(
+        Diagnose(read, expected, "82S126"),
+        ElementsAre("Diagnosis: the buffer sets bits 4 to 7, which a 4-bit part does not have, in 2 cells"));
     Image stuck = read;
     for (uint8_t& cell : stuck)
         cell |= 0x08;
@@ -228,7 +247,8 @@ TEST_F(FaultDiagnosisTest, ALineIsNamedOnlyOnEnoughCells) {
     Image image(32, 0x00);
     image[1] = image[5] = image[9] = 0x04;
     const Image read(32, 0x00);
-    EXPECT_THAT(Diagnose(read, image, "82S123"), ElementsAre(StartsWith("Diagnosis: no single-line pattern")));
+    EXPECT_THAT(Diagnose(read, image, "82S123"),
+                ElementsAre(StartsWith("Diagnosis: no single-line pattern")));
     image[13] = 0x04;
     EXPECT_THAT(Diagnose(read, image, "82S123"), ElementsAre(StartsWith("Diagnosis: D2 (pin 3) reads 0")));
 }

@@ -375,8 +375,12 @@ TEST(SimulatedLineFaults, ReadsGoThroughTheFaultyLines) {
 
     // D1 and D2 tied: both high only when both fuses are blown.
     p.DataBridges = {{1, 2}};
-    for (auto [fuses, read] : {std::pair<uint8_t, uint8_t>{0x00, 0x00}, {0x02, 0x00}, {0x04, 0x00}, {0x06, 0x06},
-                               {0xF9, 0xF9}, {0xFB, 0xF9}}) {
+    for (auto [fuses, read] : {std::pair<uint8_t, uint8_t>{0x00, 0x00},
+                               {0x02, 0x00},
+                               {0x04, 0x00},
+                               {0x06, 0x06},
+                               {0xF9, 0xF9},
+                               {0xFB, 0xF9}}) {
         p.Fuses[0x010] = fuses;
         ReadMode(p, 0x010);
         EXPECT_EQ(ReadByte(p), read) << std::hex << int(fuses);

@@ -108,8 +108,9 @@ TEST(SimOptions, DefaultsAndEveryOption) {
     EXPECT_TRUE(none.Faults.empty());
 
     // The faults of the part's lines, each line by its number.
-    const SimOptions lines = Parse({"--fault", "data-stuck-0:2", "--fault=address-stuck-1:9", "--fault",
-                                    "data-bridge:3:4", "--fault", "data-stuck-1:7", "--fault", "address-open:0"});
+    const SimOptions lines =
+        Parse({"--fault", "data-stuck-0:2", "--fault=address-stuck-1:9", "--fault", "data-bridge:3:4",
+               "--fault", "data-stuck-1:7", "--fault", "address-open:0"});
     SimulatedProgrammer wired;
     for (const SimulatedFaultChoice& fault : lines.Faults)
         fault.ApplyTo(wired);
@@ -129,9 +130,12 @@ TEST(SimOptions, BadUsageIsNamed) {
     EXPECT_EQ(Refused({"--fault", "data-stuck-0"}), "fault 'data-stuck-0' takes the form data-stuck-0:N");
     EXPECT_EQ(Refused({"--fault", "data-bridge:2"}), "fault 'data-bridge:2' takes the form data-bridge:N:M");
     EXPECT_EQ(Refused({"--fault", "unpowered:1"}), "fault 'unpowered:1' takes the form unpowered");
-    EXPECT_EQ(Refused({"--fault", "data-stuck-1:8"}), "fault 'data-stuck-1:8': line 8 is not between 0 and 7");
-    EXPECT_EQ(Refused({"--fault", "address-open:10"}), "fault 'address-open:10': line 10 is not between 0 and 9");
-    EXPECT_EQ(Refused({"--fault", "address-open:-1"}), "fault 'address-open:-1': line -1 is not between 0 and 9");
+    EXPECT_EQ(Refused({"--fault", "data-stuck-1:8"}),
+              "fault 'data-stuck-1:8': line 8 is not between 0 and 7");
+    EXPECT_EQ(Refused({"--fault", "address-open:10"}),
+              "fault 'address-open:10': line 10 is not between 0 and 9");
+    EXPECT_EQ(Refused({"--fault", "address-open:-1"}),
+              "fault 'address-open:-1': line -1 is not between 0 and 9");
     EXPECT_EQ(Refused({"--fault", "address-open:x"}), "fault 'address-open:x': 'x' is no line number");
     EXPECT_EQ(Refused({"--fault", "address-open:1x"}), "fault 'address-open:1x': '1x' is no line number");
     EXPECT_EQ(Refused({"--fault", "data-bridge:2:2"}), "fault 'data-bridge:2:2' names one line twice");

@@ -2,6 +2,7 @@
 // What the command line asked for, as parsed, and the exit statuses it ends with.
 
 #include <string>
+#include <vector>
 
 namespace quennel::cli {
 
@@ -15,6 +16,7 @@ struct CliOptions {
     std::string Port;    // 0x278, 0x378, 0x3BC or sim; empty: search the three real ports
     std::string SimChip;
     std::string SimModel = "2";
+    std::vector<std::string> SimFaults; // faults of the simulated bench, each as a fault name takes it
     std::string Trace;
     std::string Library;  // identify's collection of dumps
     std::string Identify; // read's collection of dumps, searched after the read

@@ -15,6 +15,7 @@
 #include "link/PpdevPort.h"
 #include "sim/SimulatedBus.h"
 #include "sim/SimulatedChipFile.h"
+#include "sim/SimulatedFaults.h"
 #include "sim/SimulatedProgrammer.h"
 
 #include <algorithm>
@@ -171,6 +172,10 @@ bool Session::ResolvePort() {
         Fail("--sim-chip and --sim-model need --port sim");
         return false;
     }
+    if (!Simulated && !O.SimFaults.empty()) {
+        Fail("--sim-fault needs --port sim");
+        return false;
+    }
     if (port.empty() || Simulated)
         return true;
     for (uint16_t candidate : CandidatePorts) {
@@ -298,6 +303,12 @@ void Session::BuildBackEnd() {
         BackEnd = &SimBus; // nothing attached: the file commands never reach a port
     } else if (Simulated) {
         Programmer.Model = O.SimModel == "1" ? 1 : 2;
+        for (const std::string& named : O.SimFaults) {
+            SimulatedFaultChoice fault;
+            std::string error;
+            if (ParseSimulatedFault(named, fault, error)) // checked when the options were read
+                fault.ApplyTo(Programmer);
+        }
         SimBus.Attach(SimulatedPortBase, Programmer);
         BackEnd = &SimBus;
     } else {

@@ -3,6 +3,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
+#include "sim/SimulatedFaults.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -46,6 +47,21 @@ void AddSharedOptions(CLI::App& app, CliOptions& options) {
                                                     : "'" + value + "' is no model; use 1 or 2";
             },
             "1|2", "model"));
+    std::string faults;
+    for (const quennel::SimulatedFault& fault : quennel::SimulatedFaults())
+        faults += (faults.empty() ? "" : ", ") + quennel::SimulatedFaultUsageName(fault);
+    app.add_option("--sim-fault", options.SimFaults,
+                   "a fault of the simulated bench, may be given more than once: " + faults +
+                       " (see quennel-sim --help)")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                quennel::SimulatedFaultChoice fault;
+                std::string error;
+                return quennel::ParseSimulatedFault(value, fault, error) ? std::string() : error;
+            },
+            "FAULT", "fault"));
     app.add_option("--trace", options.Trace, "write the bus trace to this file")->check(NotEmpty("file"));
     app.add_option("--library", options.Library,
                    "identify: the folder of dumps (plain files and .zip archives)")

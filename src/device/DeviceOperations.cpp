@@ -1,6 +1,9 @@
 #include "device/DeviceOperations.h"
 
 #include "buffer/IntegerText.h"
+#include "device/FaultDiagnosis.h"
+
+#include <span>
 
 namespace quennel {
 
@@ -41,8 +44,22 @@ uint8_t DeviceOperations::BufferByte() const {
     return S.DataBuffer[static_cast<size_t>(S.CurrentAddress)];
 }
 
+void DeviceOperations::ShowDiagnosis(const std::array<uint8_t, BufferSize>& expected) {
+    const size_t cells = static_cast<size_t>(LastPassAddress(S.DeviceEnd)) + 1;
+    const bool known = S.DeviceRow >= 0 && S.DeviceRow < CatalogueRows;
+    const CatalogueRow* row = known && Catalogue()[static_cast<size_t>(S.DeviceRow)].IsDevice
+                                  ? &Catalogue()[static_cast<size_t>(S.DeviceRow)]
+                                  : nullptr;
+    for (const std::string& line :
+         DiagnoseFaults(std::span(PassRead).first(cells), std::span(expected).first(cells),
+                        DataBitsOfClass(S.DeviceClass), row))
+        Console.AddResult(line);
+    Console.ProcessMessages();
+}
+
 void DeviceOperations::BlankCell() {
     Cycle.ReadCell();
+    PassRead[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
     if (S.ReadValue == 0x00)
         return;
     Console.AddResult(BlankFaultLine(S.CurrentAddress, S.ReadValue));
@@ -60,6 +77,7 @@ void DeviceOperations::Blank_ChkClick() {
     if (Stopped) {
         ShowStopped();
     } else if (S.StatusFault == 1) {
+        ShowDiagnosis({});
         Console.ShowStatus("Device is NOT Erased....");
     } else {
         Console.ShowStatus("Device is Erased....");
@@ -71,6 +89,7 @@ void DeviceOperations::Blank_ChkClick() {
 // All eight bits of the buffer byte count, also for a 4-bit part.
 void DeviceOperations::VerifyCell() {
     Cycle.ReadCell();
+    PassRead[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
     const uint8_t expected = BufferByte();
     if (expected == S.ReadValue)
         return;
@@ -89,6 +108,7 @@ void DeviceOperations::VerifyDevice() {
     if (Stopped) {
         ShowStopped();
     } else if (S.StatusFault == 1) {
+        ShowDiagnosis(S.DataBuffer);
         Console.ShowStatus("Device Did NOT Verify to Buffer....");
     } else {
         Console.ShowStatus("Device Verified to Buffer....");

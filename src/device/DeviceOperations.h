@@ -11,6 +11,7 @@
 #include "device/DeviceCycle.h"
 #include "link/DelayTimer.h"
 
+#include <array>
 #include <string>
 
 namespace quennel {
@@ -50,6 +51,8 @@ private:
     void ProgramCell();
     uint8_t BufferByte() const;
     void ShowStopped();
+    // The diagnosis of a failed blank check or verify, after its fault list.
+    void ShowDiagnosis(const std::array<uint8_t, BufferSize>& expected);
 
     SharedState& S;
     DeviceCycle& Cycle;
@@ -57,6 +60,8 @@ private:
     DelayTimer& Timer;
     OperatorConsole& Console;
     bool Stopped = false;
+    // Every cell the running blank check or verify read, for its diagnosis.
+    std::array<uint8_t, BufferSize> PassRead{};
 };
 
 } // namespace quennel

@@ -229,7 +229,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    FormCloseQuery();
+    // The shutdown is the last command: nothing the operator does while it
+    // pumps its messages starts another on a port already given back.
+    Guard->Run([this] {
+        Guard->DeviceCommandStarted();
+        FormCloseQuery();
+    });
     event->accept();
 }
 

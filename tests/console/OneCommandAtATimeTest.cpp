@@ -203,6 +203,26 @@ TEST_F(OneCommandAtATimeTest, QueuedClicksAndKeysDuringAPassAreDropped) {
     EXPECT_EQ(Rig.Programmer.Pulses().size(), pulses);
 }
 
+// The close is the last command: a click waiting in the queue when the
+// window closes starts nothing on the port the close gave back.
+TEST_F(OneCommandAtATimeTest, AClickWaitingAtTheCloseStartsNothing) {
+    Select(Row82S23);
+    LoadImage();
+    auto* program = Rig.Find<QWidget>("Program_Eprom");
+    const QPointF at = QPointF(program->rect().center());
+    const QPointF global = QPointF(program->mapToGlobal(at.toPoint()));
+    QCoreApplication::postEvent(program, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                         Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(program, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                         Qt::NoButton, Qt::NoModifier));
+    const std::string status = Rig.Text("StaticText3");
+    Rig.Form().close();
+    QTest::qWait(50);
+    EXPECT_EQ(Rig.Text("StaticText3"), status) << "a command ran after the close";
+    EXPECT_THAT(Rig.Programmer.Pulses(), IsEmpty());
+    Rig.ExpectNothingAfterTheRelease();
+}
+
 // The search for the programmer is a command too: a second click on the
 // status line, or a key, during its confirming pause starts nothing.
 TEST(OneCommandAtATime, DetectionRunsOnceWhateverIsClickedMeanwhile) {

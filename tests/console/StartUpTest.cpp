@@ -335,6 +335,22 @@ TEST_F(StartUpTest, ALastFileThatCannotBeReadIsNotShownButKeptForTheNextRun) {
     EXPECT_EQ(CloseAndReadSettings()[8], lines[8]);
 }
 
+// A last file that never ends (a FIFO with no writer) is refused at once:
+// the start-up goes on to its end instead of waiting for good.
+TEST_F(StartUpTest, ALastFileThatIsAFifoDoesNotHoldTheStartUp) {
+    const std::filesystem::path fifo = Rig.Folder / "image.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::string> lines = FullSettings();
+    lines[8] = fifo.string();
+    WriteSettings(lines);
+    Rig.StartUp();
+    EXPECT_EQ(Rig.Text("StaticText3"), "File Could Not be Loaded....");
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=No File Loaded");
+    EXPECT_TRUE(Rig.Enabled("Program_Eprom"));
+    EXPECT_EQ(CloseAndReadSettings()[8], lines[8]);
+}
+
 // The reload's bad field is reported, the commands work again with the
 // fault shown, and the start-up goes no further.
 TEST_F(StartUpTest, ABadFieldInTheReloadedFileEndsTheStartUpWithTheButtonsUsable) {

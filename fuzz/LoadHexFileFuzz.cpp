@@ -1,9 +1,11 @@
-// Feeds arbitrary bytes as a buffer file to the loaders: the first byte picks
+// Feeds arbitrary bytes as a buffer file to the load: the first byte picks
 // the device end and whether checksum mismatches are let pass, the rest is
-// the file, loaded once for every file type. The buffer lives alone on the
-// heap so that any byte stored outside it hits the address sanitizer; a
-// conversion error is an expected way to stop. Whatever loads is written
-// back in every format and must load back to the same bytes.
+// the file, loaded once for every file type. The file is an in-memory one
+// (a regular file to the load). The buffer lives alone on the heap so that
+// any byte stored outside it hits the address sanitizer; a conversion error
+// is an expected way to stop, and it, like every refused load, must leave
+// the buffer as it was. Whatever loads is written back in every format and
+// must load back to the same bytes.
 
 #include "buffer/BufferFiles.h"
 #include "buffer/BufferWriters.h"
@@ -17,6 +19,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +40,33 @@ void Require(bool condition) {
         std::abort();
 }
 
+// An in-memory file holding bytes, reached by a path as a file on disk is.
+class MemoryFile {
+public:
+    explicit MemoryFile(std::string_view bytes) : Descriptor(::memfd_create("buffer-file", MFD_CLOEXEC)) {
+        Require(Descriptor >= 0);
+        Require(::write(Descriptor, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
+        Path = "/proc/self/fd/" + std::to_string(Descriptor);
+    }
+    ~MemoryFile() { ::close(Descriptor); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    std::string Path;
+
+private:
+    int Descriptor;
+};
+
+FileOutcome Load(DataImage& buffer, int32_t deviceEnd, int32_t fileType, std::string_view bytes,
+                 const quennel::ChecksumQuestion& ask = {}) {
+    const MemoryFile file(bytes);
+    quennel::LoadRequest request;
+    request.DeviceEnd = deviceEnd;
+    request.FileType = fileType;
+    request.Ask = ask;
+    return quennel::LoadBufferFile(buffer, file.Path, request);
+}
+
 // Intel records always hold 16 bytes, so its files cover the device rounded up.
 int32_t LastWritten(int32_t fileType, int32_t deviceEnd) {
     const int32_t end = quennel::ClampDeviceEnd(deviceEnd);
@@ -49,7 +80,7 @@ void CheckRoundTrip(const DataImage& loaded, int32_t deviceEnd) {
         Require(quennel::WriteBufferImage(loaded, deviceEnd, fileType, file));
         auto again = std::make_unique<DataImage>();
         again->fill(OtherFill);
-        const FileOutcome outcome = quennel::LoadBufferImage(*again, deviceEnd, fileType, file.view());
+        const FileOutcome outcome = Load(*again, deviceEnd, fileType, file.view());
         Require(!outcome.Fault);
         const int32_t last = LastWritten(fileType, deviceEnd);
         Require(outcome.LastAddress == last);
@@ -72,19 +103,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         buffer->fill(Untouched);
         int asked = 0;
         FileOutcome outcome;
+        const auto untouched = [&] {
+            for (uint8_t byte : *buffer)
+                Require(byte == Untouched);
+        };
         try {
-            outcome =
-                quennel::LoadBufferImage(*buffer, deviceEnd, fileType, file, [&](const std::string& text) {
-                    Require(++asked == 1 && text.starts_with("line "));
-                    return letPass;
-                });
+            outcome = Load(*buffer, deviceEnd, fileType, file, [&](const std::string& text) {
+                Require(++asked == 1 && text.starts_with("line "));
+                return letPass;
+            });
         } catch (const quennel::EConvertError& error) {
             Require(error.Line >= 1);
+            untouched();
             continue;
         }
         Require(outcome.Problem != FileProblem::CannotRead && outcome.Problem != FileProblem::CannotWrite);
         Require(outcome.Fault == (outcome.Problem != FileProblem::None));
         Require(outcome.Problem != FileProblem::ChecksumRefused || (asked == 1 && !letPass));
+        if (outcome.Fault)
+            untouched();
         // Nothing above the last address the load reports has changed.
         for (size_t i = 0; i < buffer->size(); ++i)
             Require(static_cast<int64_t>(i) <= outcome.LastAddress || (*buffer)[i] == Untouched);

@@ -61,9 +61,10 @@ void CliConsole::ShowAddress(const std::string& text) {
 // A box has no buttons to press here: its title and text are printed and
 // the program goes on as after OK.
 void CliConsole::ShowMessageBox(const MessageBoxRequest& box) {
-    std::string text = box.Text;
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-        text.replace(at, 2, "\n");
+    std::string text;
+    for (size_t at = 0; at < box.Text.size(); ++at)
+        if (box.Text[at] != '\r' || box.Text.compare(at, 2, "\r\n") != 0)
+            text += box.Text[at];
     if (text.empty())
         return;
     Print("[" + (box.Title.empty() ? std::string(ProgramTitle) : box.Title) + "] " + text);

@@ -7,16 +7,19 @@
 namespace quennel::cli {
 
 struct CliOptions {
-    std::string Command; // devices, detect, read, blank, verify, compare, program, checksum, convert
-    std::string File;    // FILE, or IN of convert
+    std::string Command; // devices, detect, read, blank, verify, compare, program, checksum, convert,
+                         // identify
+    std::string File;    // FILE, or IN of convert; identify's may be empty: the part is read
     std::string Output;  // OUT of convert
     std::string Device;  // a Device caption, any case
     std::string Type;    // bin, intel, motorola, ascii; empty: by name or first record
     std::string Port;    // sim, a base (0x378, 0xD010) or /dev/parportN; empty: search every real port
     std::string SimChip;
     std::string SimModel = "2";
-    std::vector<std::string> SimFaults; // names from SimFaultChoices()
+    std::vector<std::string> SimFaults; // faults of the simulated bench, each as a fault name takes it
     std::string Trace;
+    std::string Library;  // identify's collection of dumps
+    std::string Identify; // read's collection of dumps, searched after the read
     bool Quiet = false;
     bool IgnoreChecksums = false; // load records whose checksum does not match
     bool NoCompare = false;       // program without the program-over compare first
@@ -24,7 +27,8 @@ struct CliOptions {
 
 enum ExitStatus : int {
     ExitOk = 0,
-    ExitDeviceFailed = 1, // not blank, did not verify or program, cannot be programmed over, no programmer
+    ExitDeviceFailed = 1, // not blank, did not verify or program, cannot be programmed over, no programmer,
+                          // no dump identical
     ExitBadUsage = 2,     // also a file that cannot be read, loaded or written
     ExitPortFailed = 2,   // the port's driver refused a register access
 };

@@ -4,22 +4,26 @@
 #include "buffer/FileType.h"
 #include "buffer/IntegerText.h"
 #include "cli/CliConsole.h"
+#include "cli/DumpMatch.h"
 #include "cli/FileTypeChoice.h"
+#include "cli/IdentifyCommand.h"
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
 #include "cli/PortChoice.h"
-#include "cli/SimFaultChoice.h"
 #include "cli/StopSignals.h"
+#include "device/LatchValues.h"
 #include "device/Quennel.h"
 #include "link/ParportLookup.h"
 #include "link/PortAccess.h"
 #include "link/PpdevPort.h"
 #include "sim/SimulatedBus.h"
 #include "sim/SimulatedChipFile.h"
+#include "sim/SimulatedFaults.h"
 #include "sim/SimulatedProgrammer.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
@@ -33,14 +37,17 @@ constexpr uint16_t SimulatedPortBase = 0x378;
 constexpr int32_t WholeBufferEnd = 0x3FF;
 constexpr int32_t RecordBytes = 16;
 
-bool IsDeviceCommand(const std::string& command) {
+// identify reads the part when it is given no file.
+bool IsDeviceCommand(const CliOptions& options) {
+    const std::string& command = options.Command;
     return command == "read" || command == "blank" || command == "verify" || command == "compare" ||
-           command == "program";
+           command == "program" || (command == "identify" && options.File.empty());
 }
 
-bool ReadsFile(const std::string& command) {
+bool ReadsFile(const CliOptions& options) {
+    const std::string& command = options.Command;
     return command == "verify" || command == "compare" || command == "program" || command == "checksum" ||
-           command == "convert";
+           command == "convert" || (command == "identify" && !options.File.empty());
 }
 
 std::string AddressText(int64_t address) {
@@ -51,7 +58,8 @@ class Session {
 public:
     Session(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal,
             LinuxSystem& system)
-        : O(options), Err(err), System(system), Console(out, err, errIsTerminal && !options.Quiet) {}
+        : O(options), Err(err), System(system), ShowProgress(errIsTerminal && !options.Quiet),
+          Console(out, err, ShowProgress) {}
 
     int Run();
 
@@ -66,6 +74,7 @@ private:
     bool ResolveDevice();
     bool ResolveOutputType();
     bool ResolvePort();
+    bool ResolveLibrary();
     std::optional<std::string> PortAccessLine() const;
     bool LoadInput();
     bool CoverInput(const FileOutcome& outcome);
@@ -73,6 +82,7 @@ private:
     void BuildBackEnd();
     bool SaveImage(const std::string& path, int32_t fileType);
     void PrintFingerprints();
+    int Identify(const std::string& library);
     int RunFileCommand();
     int RunDeviceCommand();
     int RunOperation(const StopSignals& signals);
@@ -82,6 +92,7 @@ private:
     const CliOptions& O;
     std::ostream& Err;
     LinuxSystem& System;
+    const bool ShowProgress;
     CliConsole Console;
 
     const CatalogueRow* Device = nullptr;
@@ -163,8 +174,36 @@ bool Session::ResolvePort() {
     }
     Simulated = choice->Simulated;
     OnlyPort = choice->Base;
-    if (!Simulated && (!O.SimChip.empty() || O.SimModel != "2" || !O.SimFaults.empty())) {
-        Fail("--sim-chip, --sim-model and --sim-fault need --port sim");
+    if (!Simulated && (!O.SimChip.empty() || O.SimModel != "2")) {
+        Fail("--sim-chip and --sim-model need --port sim");
+        return false;
+    }
+    if (!Simulated && !O.SimFaults.empty()) {
+        Fail("--sim-fault needs --port sim");
+        return false;
+    }
+    return true;
+}
+
+bool Session::ResolveLibrary() {
+    if (!O.Library.empty() && O.Command != "identify") {
+        Fail("--library goes with identify; read takes --identify FOLDER");
+        return false;
+    }
+    if (!O.Identify.empty() && O.Command != "read") {
+        Fail(O.Command == "identify" ? "identify takes its folder with --library FOLDER"
+                                     : "--identify goes with read");
+        return false;
+    }
+    if (O.Command == "identify" && O.Library.empty()) {
+        Fail("'identify' needs the folder of dumps: --library FOLDER");
+        return false;
+    }
+    // Found missing before a part is read, not after.
+    const std::string& library = O.Command == "identify" ? O.Library : O.Identify;
+    std::error_code error;
+    if (!library.empty() && !std::filesystem::exists(library, error)) {
+        Fail("library " + library + ": " + (error ? error.message() : "No such file or directory"));
         return false;
     }
     return true;
@@ -173,43 +212,46 @@ bool Session::ResolvePort() {
 // The input is read once, whole (a pipe or a FIFO gives its contents only
 // once), its format told from that, and loaded from it.
 bool Session::LoadInput() {
-    const FileBytes file = ReadBufferFile(O.File);
-    if (!file.Read) {
-        Fail(O.File + ": " + file.Detail);
-        return false;
-    }
     // convert names the type of what it writes; the others of the one file they take.
     const bool typeNamesInput = !O.Type.empty() && O.Command != "convert";
-    std::string error;
-    const std::optional<int32_t> type =
-        typeNamesInput ? FileTypeFromName(O.Type) : RecogniseFileType(O.File, file.Bytes, error);
-    if (!type) {
-        Fail(error);
-        return false;
-    }
-    InputType = *type;
-    const std::string_view before = StatusBeforeLoad(*type);
-    if (!before.empty())
-        Console.ShowStatus(std::string(before));
-    const ChecksumQuestion letPass =
-        O.IgnoreChecksums ? ChecksumQuestion([](const std::string&) { return true; }) : ChecksumQuestion();
-    const std::string named = O.File + " (read as " + std::string(FileTypeName(*type)) + ")";
+    LoadRequest request;
+    request.DeviceEnd = Device ? Device->DeviceEnd : WholeBufferEnd;
+    request.Sources = FileSources::Streams;
+    if (typeNamesInput)
+        request.FileType = *FileTypeFromName(O.Type);
+    else
+        request.TellType = [this](std::string_view bytes, std::string& reason) {
+            return RecogniseFileType(O.File, bytes, reason);
+        };
+    if (O.IgnoreChecksums)
+        request.Ask = [](const std::string&) { return true; };
+    request.BeforeLoading = [this](int32_t fileType) {
+        InputType = fileType;
+        const std::string_view before = StatusBeforeLoad(fileType);
+        if (!before.empty())
+            Console.ShowStatus(std::string(before));
+    };
     FileOutcome outcome;
     try {
-        outcome =
-            LoadBufferImage(Input, Device ? Device->DeviceEnd : WholeBufferEnd, *type, file.Bytes, letPass);
+        outcome = LoadBufferFile(Input, O.File, request);
     } catch (const EConvertError& conversion) {
-        Fail(named + " line " + std::to_string(conversion.Line) + ": " + conversion.what());
+        Fail(O.File + " (read as " + std::string(FileTypeName(InputType)) + ") line " +
+             std::to_string(conversion.Line) + ": " + conversion.what());
         return false;
     }
+    if (outcome.Problem == FileProblem::CannotRead || outcome.Problem == FileProblem::UnknownFormat) {
+        Fail(outcome.Problem == FileProblem::CannotRead ? O.File + ": " + outcome.Detail : outcome.Detail);
+        return false;
+    }
+    InputType = outcome.FileType;
     if (!outcome.Status.empty())
         Console.ShowStatus(std::string(outcome.Status));
     if (outcome.Fault) {
         // A detail with a line begins with it: "line 12: ...".
+        const std::string named = O.File + " (read as " + std::string(FileTypeName(InputType)) + ")";
         std::string complaint = named + (outcome.Line > 0 ? " " : ": ") + outcome.Detail;
         if (outcome.Problem == FileProblem::ChecksumRefused)
-            complaint +=
-                "; nothing was loaded from that line on (--ignore-checksums loads such a file anyway)";
+            complaint += "; nothing was loaded (--ignore-checksums loads such a file anyway)";
         Fail(complaint);
         return false;
     }
@@ -222,7 +264,7 @@ bool Session::LoadInput() {
 bool Session::CoverInput(const FileOutcome& outcome) {
     const int64_t last = outcome.LastAddress;
     if (Device) {
-        if (IsDeviceCommand(O.Command) && last > Device->DeviceEnd) {
+        if ((IsDeviceCommand(O) || O.Command == "identify") && last > Device->DeviceEnd) {
             Fail(O.File + " holds data up to address " + AddressText(last) +
                  ", past the last address of the " + std::string(Device->Caption) + " (" +
                  AddressText(Device->DeviceEnd) + ")");
@@ -254,12 +296,16 @@ bool Session::OpenTrace() {
 }
 
 void Session::BuildBackEnd() {
-    if (!IsDeviceCommand(O.Command) && O.Command != "detect") {
+    if (!IsDeviceCommand(O) && O.Command != "detect") {
         BackEnd = &SimBus; // nothing attached: the file commands never reach a port
     } else if (Simulated) {
         Programmer.Model = O.SimModel == "1" ? 1 : 2;
-        for (const std::string& fault : O.SimFaults)
-            ApplySimFault(fault, Programmer); // the option's check knows only the table's names
+        for (const std::string& named : O.SimFaults) {
+            SimulatedFaultChoice fault;
+            std::string error;
+            if (ParseSimulatedFault(named, fault, error)) // checked when the options were read
+                fault.ApplyTo(Programmer);
+        }
         SimBus.Attach(SimulatedPortBase, Programmer);
         BackEnd = &SimBus;
     } else {
@@ -300,16 +346,23 @@ int Session::Run() {
         ListDevices();
         return ExitOk;
     }
-    if (!ResolveDevice() || !ResolvePort() || !ResolveOutputType())
+    if (!ResolveDevice() || !ResolvePort() || !ResolveOutputType() || !ResolveLibrary())
         return ExitBadUsage;
-    if (IsDeviceCommand(O.Command) && !Device)
-        return Fail("'" + O.Command + "' needs the device: -d NAME ('quennel-cli devices' lists them)");
+    if (IsDeviceCommand(O) && !Device)
+        return Fail("'" + O.Command + "' needs the device: -d NAME ('quennel-cli devices' lists them)" +
+                    (O.Command == "identify" ? ", or a FILE to identify" : ""));
     // Nothing is claimed, locked or written before the input has loaded.
-    if (ReadsFile(O.Command) && !LoadInput())
+    if (ReadsFile(O) && !LoadInput())
         return ExitBadUsage;
-    if (!IsDeviceCommand(O.Command) && O.Command != "detect")
+    if (!IsDeviceCommand(O) && O.Command != "detect")
         return RunFileCommand();
-    return RunDeviceCommand();
+    const int status = RunDeviceCommand();
+    // The search comes once the port, the chip and the stop signals are given
+    // back: nothing is left to tidy, and Ctrl-C ends it as any program.
+    const std::string& library = O.Command == "identify" ? O.Library : O.Identify;
+    if (status != ExitOk || library.empty())
+        return status;
+    return Identify(library);
 }
 
 // The file commands reach no port; a trace asked for is still made (empty).
@@ -328,6 +381,14 @@ int Session::RunFileCommand() {
         Core->Frame.UpdateChecksum();
         PrintFingerprints();
         return CloseTrace(ExitOk);
+    }
+    if (O.Command == "identify") {
+        // A 4-bit part has bits 0-3 only: the rest of what the file holds is no part of it.
+        if (IsFourBitClass(s.DeviceClass))
+            for (int32_t address = 0; address <= ClampDeviceEnd(s.DeviceEnd); ++address)
+                s.DataBuffer[static_cast<size_t>(address)] &= FourBitCells;
+        PrintFingerprints();
+        return CloseTrace(Identify(O.Library));
     }
     return CloseTrace(SaveImage(O.Output, OutputType) ? ExitOk : ExitBadUsage);
 }
@@ -391,6 +452,8 @@ int Session::RunDeviceCommand() {
             return CloseTrace(ExitBadUsage);
         PrintFingerprints();
     }
+    if (status == ExitOk && O.Command == "identify")
+        PrintFingerprints();
     return CloseTrace(status);
 }
 
@@ -436,14 +499,22 @@ int Session::RunOperation(const StopSignals& signals) {
         operations.CompareClick();
     else if (O.Command == "program")
         operations.Program_EpromClick();
-    else if (O.Command == "read")
+    else if (O.Command == "read" || O.Command == "identify")
         operations.Move_EpromClick();
     Console.ProcessMessages();
     if (stopped())
         return ExitOk;
     if (PortRefused(false))
         return ExitPortFailed;
-    return s.StatusFault != 0 && O.Command != "read" ? ExitDeviceFailed : ExitOk;
+    return s.StatusFault != 0 && O.Command != "read" && O.Command != "identify" ? ExitDeviceFailed : ExitOk;
+}
+
+// The device's part of the buffer, against the dumps in library.
+int Session::Identify(const std::string& library) {
+    const SharedState& s = Core->State;
+    const bool fourBit = IsFourBitClass(s.DeviceClass);
+    std::span<const uint8_t> image(s.DataBuffer.data(), static_cast<size_t>(ClampDeviceEnd(s.DeviceEnd)) + 1);
+    return IdentifyImage(image, fourBit ? FourBitCells : EightBitCells, library, Console, Err, ShowProgress);
 }
 
 // A register access the port's driver refused ends the run: said on

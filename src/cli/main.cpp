@@ -3,7 +3,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
-#include "cli/SimFaultChoice.h"
+#include "sim/SimulatedFaults.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
@@ -49,14 +49,27 @@ void AddSharedOptions(CLI::App& app, CliOptions& options) {
                                                     : "'" + value + "' is no model; use 1 or 2";
             },
             "1|2", "model"));
-    std::vector<std::string> faults;
-    std::string faultHelp = "a fault on the simulated programmer (may be repeated):";
-    for (const quennel::cli::SimFaultChoice& fault : quennel::cli::SimFaultChoices()) {
-        faults.emplace_back(fault.Name);
-        faultHelp += std::string(" ") + fault.Name + " (" + fault.Description + ")";
-    }
-    app.add_option("--sim-fault", options.SimFaults, faultHelp)->check(CLI::IsMember(faults));
+    std::string faults;
+    for (const quennel::SimulatedFault& fault : quennel::SimulatedFaults())
+        faults += (faults.empty() ? "" : ", ") + quennel::SimulatedFaultUsageName(fault);
+    app.add_option("--sim-fault", options.SimFaults,
+                   "a fault of the simulated bench, may be given more than once: " + faults +
+                       " (see quennel-sim --help)")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                quennel::SimulatedFaultChoice fault;
+                std::string error;
+                return quennel::ParseSimulatedFault(value, fault, error) ? std::string() : error;
+            },
+            "FAULT", "fault"));
     app.add_option("--trace", options.Trace, "write the bus trace to this file")->check(NotEmpty("file"));
+    app.add_option("--library", options.Library,
+                   "identify: the folder of dumps (plain files and .zip archives)")
+        ->check(NotEmpty("folder"));
+    app.add_option("--identify", options.Identify, "read: then find the part among the dumps in this folder")
+        ->check(NotEmpty("folder"));
     app.add_flag("-q,--quiet", options.Quiet, "no progress line");
     app.add_flag("--ignore-checksums", options.IgnoreChecksums,
                  "load Intel and S-records whose checksum does not match (files made by hand)");
@@ -69,7 +82,9 @@ void AddCommand(CLI::App& app, CliOptions& options, const std::string& name, con
     CLI::App* command = app.add_subcommand(name, description);
     AddSharedOptions(*command, options);
     command->callback([&options, name] { options.Command = name; });
-    if (!files.empty())
+    if (!files.empty() && files[0] == "[FILE]")
+        command->add_option("FILE", options.File, "buffer file (without it, the device is read)");
+    else if (!files.empty())
         command->add_option(files[0], options.File, files[0] == "IN" ? "file to convert" : "buffer file")
             ->required();
     if (files.size() > 1)
@@ -92,14 +107,16 @@ int main(int argc, char** argv) {
     AddCommand(app, options, "compare", "check that the device can be programmed over with FILE", {"FILE"});
     AddCommand(app, options, "program", "program the device from FILE, then verify it", {"FILE"});
     AddCommand(app, options, "checksum", "show the checksum, CRC32 and SHA-1 of FILE", {"FILE"});
+    AddCommand(app, options, "identify",
+               "find FILE, or the device read, among the dumps in the --library folder", {"[FILE]"});
     AddCommand(app, options, "convert", "convert IN to OUT (format of OUT from -t or its name)",
                {"IN", "OUT"});
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 success; 1 the device failed (not blank, did not verify or program, cannot take "
-        "the image) or no programmer was found; 2 bad usage, a file that cannot be read, loaded or "
-        "written, or a register access the port's driver refused; 128 + the signal when stopped by Ctrl-C "
-        "(130), SIGTERM (143) or SIGHUP (129).");
+        "the image), no programmer was found, or identify found no identical dump; 2 bad usage, a file "
+        "that cannot be read, loaded or written, or a register access the port's driver refused; 128 + the "
+        "signal when stopped by Ctrl-C (130), SIGTERM (143) or SIGHUP (129).");
 
     try {
         app.parse(argc, argv);

@@ -78,7 +78,7 @@ void TMainForm::ConnectBufferChoices() {
     new KeyHook(Fill_Edit, [this](QKeyEvent* event) {
         if (IsEnter(event)) {
             char key = EnterKey;
-            Deliver([this, &key] { Fill_EditKeyPress(key); });
+            Deliver([this, &key] { Fill_EditKeyPress(key); }, CommandGuard::WhenBusy::Refuse);
             return true;
         }
         const QString text = event->text();
@@ -87,8 +87,8 @@ void TMainForm::ConnectBufferChoices() {
             return false;
         const char16_t code = text.front().unicode();
         char key = code < 0x80 ? static_cast<char>(code) : 0;
-        if (key != 0)
-            Deliver([this, &key] { Fill_EditKeyPress(key); });
+        if (key != 0 && !Deliver([this, &key] { Fill_EditKeyPress(key); }, CommandGuard::WhenBusy::Refuse))
+            key = 0;
         return key == 0;
     });
     // The field shows its letters in upper case, typed or pasted.

@@ -16,6 +16,15 @@ namespace quennel {
 
 namespace {
 
+// A dialog without a folder of its own opens in the current directory,
+// which the last chosen file has left at its folder; it is told so rather
+// than left to the toolkit's memory of where a dialog was last.
+FileDialogRequest InCurrentFolder(FileDialogRequest request) {
+    if (request.Folder.empty())
+        request.Folder = QDir::currentPath().toStdString();
+    return request;
+}
+
 // The chosen file's full path; the dialogs then open in its folder, which
 // becomes the current directory as the chosen file's folder always does.
 std::string FollowChosenFile(const std::string& chosen) {
@@ -33,7 +42,7 @@ std::string FollowChosenFile(const std::string& chosen) {
 // StaticText4 names the file only when its data reached the buffer.
 void TMainForm::Load_ButClick() {
     LockControls();
-    if (const std::optional<std::string> chosen = Dialogs.ChooseOpenFile(OpenDialog1)) {
+    if (const std::optional<std::string> chosen = Dialogs.ChooseOpenFile(InCurrentFolder(OpenDialog1))) {
         OpenDialog1.FileName = FollowChosenFile(*chosen);
         if (LoadNamedFile() == LoadResult::Stopped)
             return;
@@ -50,7 +59,7 @@ void TMainForm::Load_ButClick() {
 
 // A save does not lock the commands and leaves StaticText4 as it is.
 void TMainForm::Save_ButClick() {
-    if (const std::optional<std::string> chosen = Dialogs.ChooseSaveFile(SaveDialog1)) {
+    if (const std::optional<std::string> chosen = Dialogs.ChooseSaveFile(InCurrentFolder(SaveDialog1))) {
         SaveDialog1.FileName = FollowChosenFile(*chosen);
         if (State().FileType == BinaryFileType)
             SaveBinaryFile();
@@ -91,28 +100,34 @@ void TMainForm::SaveHexFile() {
 // format. The text formats show their status first and let the window
 // repaint before the file is read. A record whose checksum does not match
 // asks the operator once whether to load the file anyway (files made by hand
-// exist). A field that is not hex ends the load there: the bytes stored
-// before it stay, the error is reported, and the commands are unlocked with
-// the fault raised. A file that cannot be read, holds no data or more than
-// the device is reported in red, with the reason in the result list.
+// exist). A load is all or nothing: whatever stops it part-way leaves the
+// buffer as it was. A field that is not hex is reported with the error
+// report, and the commands are unlocked with the fault raised. A file that
+// cannot be read, is no file that ends (a FIFO, a terminal), or holds no data
+// or more than the device, is reported in red with the reason in the result
+// list.
 TMainForm::LoadResult TMainForm::LoadOpenDialogFile(bool binary) {
     const std::filesystem::path path = OpenDialog1.FileName;
     if (!binary) {
         ShowStatus(std::string(LoadingHexFileStatus));
         ProcessMessages();
     }
-    const ChecksumQuestion askToLoadAnyway = [this, &path](const std::string& mismatch) {
+    LoadRequest request;
+    request.DeviceEnd = State().DeviceEnd;
+    request.FileType = binary ? BinaryFileType : State().FileType;
+    request.Ask = [this, &path](const std::string& mismatch) {
         return Dialogs.AskYesNo(ProgramTitle, path.filename().string() + ", " + mismatch +
                                                   ".\n\nThe file may be damaged. Load it anyway?");
     };
     FileOutcome outcome;
     try {
-        outcome = binary ? quennel::LoadBinaryFile(State().DataBuffer, path)
-                         : quennel::LoadHexFile(State().DataBuffer, State().DeviceEnd, State().FileType, path,
-                                                askToLoadAnyway);
+        outcome = LoadBufferFile(State().DataBuffer, path, request);
     } catch (const EConvertError& error) {
         ShowErrorReport(error.what());
         State().StatusFault = 1;
+        ShowStatus(std::string(FileNotLoadedStatus));
+        ShowFileProblem(path, "line " + std::to_string(error.Line) + ": " + error.what() +
+                                  "; nothing was loaded, the buffer is as it was");
         UnlockControls();
         return LoadResult::Stopped;
     }
@@ -144,8 +159,7 @@ void TMainForm::SaveSaveDialogFile(bool binary) {
         ProcessMessages();
     }
     const FileOutcome outcome =
-        binary ? quennel::SaveBinaryFile(State().DataBuffer, State().DeviceEnd, path)
-               : quennel::SaveHexFile(State().DataBuffer, State().DeviceEnd, State().FileType, path);
+        SaveBufferFile(State().DataBuffer, State().DeviceEnd, binary ? BinaryFileType : State().FileType, path);
     if (!outcome.Status.empty()) {
         ShowStatus(std::string(outcome.Status));
         State().StatusFault = outcome.Fault ? 1 : 0;

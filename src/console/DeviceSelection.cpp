@@ -21,7 +21,22 @@ constexpr int32_t NoDeviceEnd = 0x3FF;
 // The list stays open, with the commands locked, until a row is chosen.
 void TMainForm::DeviceClick() {
     LockControls();
+    ShowDeviceList();
+}
+
+// The arrow keys and Enter work on the list at once, from the row chosen last.
+// Without a device chosen last (a heading, or a row outside the list from a
+// hand-edited settings file) no row is current: the focus would otherwise
+// make the first one so, and the first arrow key starts at the top.
+void TMainForm::ShowDeviceList() {
+    const int32_t row = State().DeviceRow;
+    const bool device = row >= 0 && row < CatalogueRows && Catalogue()[static_cast<size_t>(row)].IsDevice;
+    if (device)
+        Device_Box->setCurrentRow(row);
     ShowPage(Device_Box);
+    Device_Box->setFocus(Qt::OtherFocusReason);
+    if (!device)
+        Device_Box->selectionModel()->clearCurrentIndex();
 }
 
 void TMainForm::Device_BoxClick() {

@@ -7,7 +7,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QValidator>
@@ -88,6 +87,7 @@ EditorPage::EditorPage(TMainForm& form)
     AddressBox.installEventFilter(this);
     for (QAbstractButton* button : form.findChildren<QAbstractButton*>())
         button->installEventFilter(this);
+    form.StaticText3->installEventFilter(this);
     ConnectPage();
 }
 
@@ -101,6 +101,7 @@ EditorPage::~EditorPage() {
     AddressBox.removeEventFilter(this);
     for (QAbstractButton* button : Form.findChildren<QAbstractButton*>())
         button->removeEventFilter(this);
+    Form.StaticText3->removeEventFilter(this);
 }
 
 void EditorPage::ConnectPage() {
@@ -122,47 +123,28 @@ void EditorPage::ConnectPage() {
 }
 
 bool EditorPage::eventFilter(QObject* watched, QEvent* event) {
-    // The buttons take no focus of their own on a click, yet a click on one
-    // ends the editing as a click on any other control does: the page (or the
-    // address box) loses the focus before the button's command runs, so that
-    // no key goes on changing the buffer behind the command's page. The focus
-    // goes to the window itself, where no key changes anything.
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
-        auto* button = qobject_cast<QAbstractButton*>(watched);
-        if (button && button->isEnabled() && (Page.hasFocus() || AddressBox.hasFocus()))
-            return CloseBeforeClick(*button);
+    // A click on a button or on the status line, or a button's accelerator,
+    // ends the editing as a click on any other control does: the page (or
+    // the address box) loses the focus before the command runs, so that no
+    // key goes on changing the buffer behind the command's page. The buttons
+    // take no focus of their own, so the focus goes to the window itself,
+    // where no key changes anything. What the operator does while the editor
+    // closes waits its turn (see CommandGuard), the button's release among it.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick || type == QEvent::Shortcut) {
+        auto* control = qobject_cast<QWidget*>(watched);
+        const bool commandControl = qobject_cast<QAbstractButton*>(watched) != nullptr || watched == Form.StaticText3;
+        if (commandControl && control->isEnabled() && (Page.hasFocus() || AddressBox.hasFocus()))
+            Form.setFocus(type == QEvent::Shortcut ? Qt::ShortcutFocusReason : Qt::MouseFocusReason);
         return QObject::eventFilter(watched, event);
     }
-    if (event->type() == QEvent::MouseButtonRelease && watched == ClosingFor) {
-        ClosingFor = nullptr;
-        const QPoint release = static_cast<QMouseEvent*>(event)->position().toPoint();
-        ReleasedOnButton = static_cast<QWidget*>(watched)->rect().contains(release);
-        ReleaseArrived = true;
-        return true;
-    }
     if (watched == &AddressBox) {
-        if (event->type() == QEvent::KeyPress)
+        if (type == QEvent::KeyPress)
             return !AddressBoxKey(*static_cast<QKeyEvent*>(event));
-        if (event->type() == QEvent::FocusOut && MovesToAnotherControl(*static_cast<QFocusEvent*>(event)))
+        if (type == QEvent::FocusOut && MovesToAnotherControl(*static_cast<QFocusEvent*>(event)))
             Form.Deliver([this] { Logic.Chg_Edit_AddExit(); });
     }
     return QObject::eventFilter(watched, event);
-}
-
-// The editor closes while the button's press waits; closing pumps messages,
-// and a quick click's release may arrive meanwhile, before the button has
-// seen its press. Such a click is carried out here; otherwise the press goes
-// on to the button.
-bool EditorPage::CloseBeforeClick(QAbstractButton& button) {
-    ClosingFor = &button;
-    ReleaseArrived = false;
-    Form.setFocus(Qt::MouseFocusReason);
-    ClosingFor = nullptr;
-    if (!ReleaseArrived)
-        return false;
-    if (ReleasedOnButton && button.isEnabled())
-        button.click();
-    return true;
 }
 
 // Whether the box gets the key. Keys without a character (the arrows) and
@@ -176,7 +158,8 @@ bool EditorPage::AddressBoxKey(const QKeyEvent& event) {
         return false;
     bool taken = false;
     const auto code = static_cast<uint8_t>(*character);
-    Form.Deliver([this, code, &taken] { taken = Logic.Chg_Edit_AddKeyPress(code); });
+    Form.Deliver([this, code, &taken] { taken = Logic.Chg_Edit_AddKeyPress(code); },
+                 CommandGuard::WhenBusy::Refuse);
     return taken;
 }
 

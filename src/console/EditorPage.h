@@ -11,7 +11,6 @@
 #include <QObject>
 #include <optional>
 
-class QAbstractButton;
 class QKeyEvent;
 class QLineEdit;
 
@@ -52,17 +51,11 @@ protected:
 private:
     void ConnectPage();
     bool AddressBoxKey(const QKeyEvent& event);
-    bool CloseBeforeClick(QAbstractButton& button);
 
     TMainForm& Form;
     EditorTextControl& Page;
     QLineEdit& AddressBox;
     BufferEditor Logic;
-    // A button whose press waits while the editor closes, and what became of
-    // its release meanwhile.
-    QObject* ClosingFor = nullptr;
-    bool ReleaseArrived = false;
-    bool ReleasedOnButton = false;
 };
 
 // The character a key stroke types, if any. Tab and Delete are commands and

@@ -10,29 +10,18 @@
 namespace quennel {
 
 void EditorTextControl::keyPressEvent(QKeyEvent* event) {
-    InStroke = true;
     if (OnKeyDown)
         OnKeyDown(*event);
     QPlainTextEdit::keyPressEvent(event);
     if (OnKeyPress)
         OnKeyPress(*event);
-    InStroke = false;
     // The stroke was the editor's; the window behind has nothing to do with it.
     event->accept();
-    if (ReleaseWaiting) {
-        ReleaseWaiting = false;
-        if (OnKeyUp)
-            OnKeyUp();
-    }
 }
 
 void EditorTextControl::keyReleaseEvent(QKeyEvent* event) {
     QPlainTextEdit::keyReleaseEvent(event);
     event->accept();
-    if (InStroke) {
-        ReleaseWaiting = true;
-        return;
-    }
     if (OnKeyUp)
         OnKeyUp();
 }

@@ -2,10 +2,10 @@
 // The buffer editor's page: a read-only text control that hands its key,
 // mouse and focus events on in the order the editor relies on. For one key
 // stroke the key-down step runs before the control's own handling of the
-// key, the character step after it, and the release step last; a release
-// that arrives while the stroke is still being handled (the editor pumps
-// messages in its key-down step) waits for the stroke's end. A mouse press
-// is handed on after the control has placed its caret.
+// key, the character step after it, and the release step last (a release
+// that arrives while the editor pumps messages in its key-down step waits
+// its turn: see CommandGuard). A mouse press is handed on after the control
+// has placed its caret.
 //
 // The page's lines are of a fixed width in a fixed-pitch font; the control
 // narrows the font's pitch a little when a whole line would not fit its width
@@ -47,8 +47,6 @@ private:
 
     int Columns = 0;
     bool Fitting = false;
-    bool InStroke = false;
-    bool ReleaseWaiting = false;
 };
 
 // Whether a focus change takes the focus to another control of the same

@@ -46,6 +46,13 @@ TMainForm::TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(DesignWidth / 2, DesignHeight / 2));
     QCore = std::make_unique<QuennelCore>(backEnd, *this, trace);
+    Guard = std::make_unique<CommandGuard>(*this);
+    // A close asked for during a handler is carried out once it has returned.
+    Guard->AfterHandler = [this] {
+        if (CloseWanted)
+            QMetaObject::invokeMethod(
+                this, [this] { close(); }, Qt::QueuedConnection);
+    };
     ConnectHandlers();
     FormCreate();
 }
@@ -53,6 +60,7 @@ TMainForm::TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace)
 // The core goes first: its timer may still hand a tick to this window.
 TMainForm::~TMainForm() {
     QCore.reset();
+    Guard.reset();
 }
 
 void TMainForm::OnClick(QPushButton* button, void (TMainForm::*handler)()) {
@@ -100,18 +108,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TMainForm::Deliver(const std::function<void()>& handler) {
-    ++HandlerDepth;
-    try {
-        handler();
-    } catch (const std::exception& error) {
-        ShowErrorReport(error.what());
-    }
-    --HandlerDepth;
-    ShowPendingAddress();
-    if (HandlerDepth == 0 && CloseWanted)
-        QMetaObject::invokeMethod(
-            this, [this] { close(); }, Qt::QueuedConnection);
+bool TMainForm::Deliver(const std::function<void()>& handler, CommandGuard::WhenBusy whenBusy) {
+    return Guard->Run(
+        [this, handler] {
+            try {
+                handler();
+            } catch (const std::exception& error) {
+                ShowErrorReport(error.what());
+            }
+            ShowPendingAddress();
+        },
+        whenBusy);
 }
 
 void TMainForm::ShowErrorReport(const std::string& message) {
@@ -139,17 +146,22 @@ void TMainForm::StaticText3Click() {
     if (State().ProgrammerModel == 0) {
         Memo1->clear();
         setEnabled(false);
-        Core().Detection.FindProgrammer();
+        FindProgrammer();
         TellPortAccessProblem();
         if (State().ProgrammerModel > 0) {
             ShowStatus(ProgrammerCaption(State()));
             if (Device->text() == "No Device")
-                ShowPage(Device_Box);
+                ShowDeviceList();
         }
         Memo1->hide();
         setEnabled(true);
     }
     UnlockControls();
+}
+
+void TMainForm::FindProgrammer() {
+    Guard->DeviceCommandStarted();
+    Core().Detection.FindProgrammer();
 }
 
 void TMainForm::TellPortAccessProblem() {
@@ -186,24 +198,29 @@ void TMainForm::Help_1Click() {
     ShowPage(Help1);
 }
 
+void TMainForm::RunDeviceOperation(void (DeviceOperations::*operation)()) {
+    Guard->DeviceCommandStarted();
+    (Core().Operations.*operation)();
+}
+
 void TMainForm::Program_EpromClick() {
-    Core().Operations.Program_EpromClick();
+    RunDeviceOperation(&DeviceOperations::Program_EpromClick);
 }
 
 void TMainForm::Blank_ChkClick() {
-    Core().Operations.Blank_ChkClick();
+    RunDeviceOperation(&DeviceOperations::Blank_ChkClick);
 }
 
 void TMainForm::Verify_EpromClick() {
-    Core().Operations.Verify_EpromClick();
+    RunDeviceOperation(&DeviceOperations::Verify_EpromClick);
 }
 
 void TMainForm::Move_EpromClick() {
-    Core().Operations.Move_EpromClick();
+    RunDeviceOperation(&DeviceOperations::Move_EpromClick);
 }
 
 void TMainForm::CompareClick() {
-    Core().Operations.CompareClick();
+    RunDeviceOperation(&DeviceOperations::CompareClick);
 }
 
 // A close that arrives in the middle of a command (inside its message pump)
@@ -212,13 +229,18 @@ void TMainForm::CompareClick() {
 // thereby keeps its full width, and nothing touches the port after it has
 // been given back.
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (HandlerDepth > 0) {
+    if (Guard->HandlerRunning()) {
         CloseWanted = true;
         Core().RequestClose();
         event->ignore();
         return;
     }
-    FormCloseQuery();
+    // The shutdown is the last command: nothing the operator does while it
+    // pumps its messages starts another on a port already given back.
+    Guard->Run([this] {
+        Guard->DeviceCommandStarted();
+        FormCloseQuery();
+    });
     event->accept();
 }
 
@@ -269,12 +291,14 @@ void TMainForm::ShowChecksum(const std::string& caption) {
 }
 
 // The sixteen command buttons in the frame's order; the address display
-// is not one of them.
+// is not one of them. A device list the start-up left open closes: no row
+// of it may change the device under a command.
 void TMainForm::LockCommands() {
     for (QPushButton* button :
          {Program_Eprom, Verify_Eprom, Move_Eprom, Blank_Chk, Compare, Chk_Sum_But, Start_Add, Save_But,
           Load_But, File_But, End_Add, Device, Help_1, Scale, Edit, Fill})
         button->setEnabled(false);
+    Device_Box->hide();
     Memo1->hide();
     Help1->hide();
     SetStatusColour(StatusBusy);
@@ -303,6 +327,7 @@ void TMainForm::ShowMessageBox(const MessageBoxRequest& box) {
 // that a new fault line is on view before the pass goes on.
 void TMainForm::ProcessMessages() {
     ShowPendingAddress();
+    const CommandGuard::Pump pump(*Guard);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     HandedOver.ProcessMessages();
 }
@@ -317,7 +342,10 @@ void TMainForm::WaitForMessages() {
     ShowPendingAddress();
     const int outerLevel = HandOverWaitLevel;
     HandOverWaitLevel = thread()->loopLevel();
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    {
+        const CommandGuard::Pump pump(*Guard);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     HandOverWaitLevel = outerLevel;
     HandedOver.ProcessMessages();
 }

@@ -10,6 +10,7 @@
 // Handlers keep the names of the control and event they answer.
 
 #include "console/ClickableText.h"
+#include "console/CommandGuard.h"
 #include "console/DialogSeam.h"
 #include "console/EditorTextControl.h"
 #include "core/MessageQueue.h"
@@ -45,10 +46,14 @@ public:
     QuennelCore& Core() { return *QCore; }
     SharedState& State() { return QCore->State; }
 
-    // Runs a handler as the window delivers events: an error that no command
-    // handles is shown in the application error report and the command is
-    // abandoned there; a close that arrived meanwhile is carried out after.
-    void Deliver(const std::function<void()>& handler);
+    // Runs a handler as the window delivers events, one at a time: a
+    // handler asked for while another runs waits its turn (or, with Refuse,
+    // is not run; see CommandGuard). An error that no command handles is
+    // shown in the application error report and the command is abandoned
+    // there; a close that arrived meanwhile is carried out after. Returns
+    // whether the handler ran now.
+    bool Deliver(const std::function<void()>& handler,
+                 CommandGuard::WhenBusy whenBusy = CommandGuard::WhenBusy::Queue);
     // The application error report: a modal error box titled with the
     // program's title.
     void ShowErrorReport(const std::string& message);
@@ -130,6 +135,8 @@ public:
     // The folder the settings file lives in: the current directory when the
     // start-up read it; empty until then (nothing is written at the close).
     std::string SettingsDirectory;
+    // The start-up found a settings file it could not use to its end.
+    bool SettingsUnusable = false;
 
     // The operator's console of the core.
     void ShowStatus(const std::string& text) override;
@@ -213,6 +220,12 @@ private:
     std::vector<QWidget*> AllControls() const;
     void ScaleControls(int32_t m, int32_t d);
     void ShowDeviceEnd(int leastDigits);
+    // Opens the device list on the row chosen last, ready for the keyboard.
+    void ShowDeviceList();
+    // The device operations and the programmer search: while one runs,
+    // whatever the operator does in the window is dropped.
+    void RunDeviceOperation(void (DeviceOperations::*operation)());
+    void FindProgrammer();
     // The buffer commands' lists and value field.
     void ConnectBufferChoices();
     LoadResult LoadNamedFile();
@@ -235,7 +248,7 @@ private:
     int HandOverWaitLevel = -1;
     std::unique_ptr<QuennelCore> QCore;
     std::unique_ptr<EditorPage> BufferEditorPage;
-    int HandlerDepth = 0;
+    std::unique_ptr<CommandGuard> Guard;
     bool CloseWanted = false;
     bool ShutDownDone = false;
     bool Shown = false;

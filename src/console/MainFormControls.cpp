@@ -36,6 +36,15 @@ void Paint(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
     widget->setPalette(palette);
 }
 
+// The text of a control that can be disabled: the style's own colour shows
+// it disabled, so that a busy window looks busy.
+void PaintWhileEnabled(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Active, role, colour);
+    palette.setColor(QPalette::Inactive, role, colour);
+    widget->setPalette(palette);
+}
+
 void FillBackground(QWidget* widget, const QColor& colour) {
     widget->setAutoFillBackground(true);
     Paint(widget, QPalette::Window, colour);
@@ -68,7 +77,7 @@ QPushButton* MakeButton(QFrame* panel, int index, const char* name, const char* 
     if (*hint)
         button->setToolTip(hint);
     button->setFocusPolicy(Qt::TabFocus);
-    Paint(button, QPalette::ButtonText, Black);
+    PaintWhileEnabled(button, QPalette::ButtonText, Black);
     return button;
 }
 

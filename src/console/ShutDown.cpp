@@ -10,7 +10,8 @@ namespace quennel {
 // is written beside the old one and renamed over it, so that a crash here
 // never leaves a half-written file to stop the next start-up. Nothing is
 // written when the start-up never read it (the window closed during the
-// search), so that the operator's settings are not replaced by defaults.
+// search), so that the operator's settings are not replaced by defaults;
+// a file the start-up could not use is moved aside first, for the same reason.
 void TMainForm::FormCloseQuery() {
     if (ShutDownDone)
         return;
@@ -21,7 +22,9 @@ void TMainForm::FormCloseQuery() {
         const Settings settings{
             state.DeviceRow, state.FileType,      state.DeviceEnd, width(), height(), y(), x(),
             ScaleTag,        OpenDialog1.FileName};
-        WriteSettingsFile(SettingsFilePath(SettingsDirectory), settings);
+        const std::filesystem::path path = SettingsFilePath(SettingsDirectory);
+        if (!SettingsUnusable || KeepUnusableSettings(path))
+            WriteSettingsFile(path, settings);
     }
     ProcessMessages();
 }

@@ -56,7 +56,7 @@ void TMainForm::FormActivate() {
     Panel7->resize(Panel7->width(), Panel7Height);
     setEnabled(false);
     State().ProgrammerModel = 0;
-    Core().Detection.FindProgrammer();
+    FindProgrammer();
     TellPortAccessProblem();
     Memo1->hide();
     setEnabled(true);
@@ -78,14 +78,21 @@ void TMainForm::FormActivate() {
     // No device yet: the operator chooses one first. The list opens without
     // locking the commands; choosing a row closes it.
     if (Device->text() == "No Device")
-        ShowPage(Device_Box);
+        ShowDeviceList();
 }
 
 // The file is read whole and closed before any line is applied, so that a
 // bad line never keeps it from being written at the close. A device end or
 // file type outside what the program knows is brought into range first.
+//
+// A file that is there but cannot be used to its end (a line that does not
+// convert, no regular file, unreadable) stays marked, so that the close
+// keeps it aside instead of writing over the operator's hand edits.
 void TMainForm::ApplySettingsFile() {
-    const std::optional<SettingsLines> lines = SettingsLines::Read(SettingsFilePath(SettingsDirectory));
+    const std::filesystem::path path = SettingsFilePath(SettingsDirectory);
+    std::error_code error;
+    SettingsUnusable = std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found;
+    const std::optional<SettingsLines> lines = SettingsLines::Read(path);
     if (!lines)
         return;
     State().DeviceRow = lines->Number(DeviceRowLine);
@@ -109,6 +116,7 @@ void TMainForm::ApplySettingsFile() {
         Scale->setText("Small Buttons");
     }
     OpenDialog1.FileName = lines->Line(LastFileLine);
+    SettingsUnusable = false;
 }
 
 // The stored place and size, unless no screen would show enough of the

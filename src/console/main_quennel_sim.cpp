@@ -34,10 +34,8 @@ int main(int argc, char** argv) {
 
     SimulatedProgrammer programmer;
     programmer.Model = options.Model;
-    programmer.Powered = !options.Unpowered;
-    programmer.FusesBlow = !options.StuckFuses;
-    programmer.HasEcr = !options.NoEcr;
-    programmer.AddressBit9Open = options.AddressBit9Open;
+    for (const SimulatedFaultChoice& fault : options.Faults)
+        fault.ApplyTo(programmer);
     // The chip file stays locked for the whole run: a second program on the
     // same chip is turned away before either blows a fuse.
     SimulatedChipFile chip;

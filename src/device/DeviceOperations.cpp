@@ -1,9 +1,11 @@
 #include "device/DeviceOperations.h"
 
 #include "buffer/IntegerText.h"
+#include "device/FaultDiagnosis.h"
 #include "device/LatchValues.h"
 
 #include <algorithm>
+#include <span>
 
 namespace quennel {
 
@@ -33,12 +35,12 @@ void DeviceOperations::RunPass(const std::function<void()>& cell) {
 
 // A cell whose read the port refused is not judged: its value came from nowhere.
 void DeviceOperations::RunReadPass(void (DeviceOperations::*judge)()) {
-    Read.fill(0);
+    PassRead.fill(0);
     RunPass([this, judge] {
         Cycle.ReadCell();
         if (!S.PortFault.empty())
             return;
-        Read[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
+        PassRead[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
         (this->*judge)();
     });
 }
@@ -47,8 +49,8 @@ bool DeviceOperations::NoteIdenticalHalves(bool freshList) {
     constexpr size_t Half = BufferSize / 2;
     if (Stopped || LastPassAddress(S.DeviceEnd) != BufferSize - 1)
         return false;
-    const bool blank = std::ranges::all_of(Read, [](uint8_t byte) { return byte == 0; });
-    if (blank || !std::equal(Read.begin(), Read.begin() + Half, Read.begin() + Half))
+    const bool blank = std::ranges::all_of(PassRead, [](uint8_t byte) { return byte == 0; });
+    if (blank || !std::equal(PassRead.begin(), PassRead.begin() + Half, PassRead.begin() + Half))
         return false;
     if (freshList)
         Console.ClearResults();
@@ -66,6 +68,19 @@ void DeviceOperations::ShowStopped() {
 
 uint8_t DeviceOperations::BufferByte() const {
     return S.DataBuffer[static_cast<size_t>(S.CurrentAddress)];
+}
+
+void DeviceOperations::ShowDiagnosis(const std::array<uint8_t, BufferSize>& expected) {
+    const size_t cells = static_cast<size_t>(LastPassAddress(S.DeviceEnd)) + 1;
+    const bool known = S.DeviceRow >= 0 && S.DeviceRow < CatalogueRows;
+    const CatalogueRow* row = known && Catalogue()[static_cast<size_t>(S.DeviceRow)].IsDevice
+                                  ? &Catalogue()[static_cast<size_t>(S.DeviceRow)]
+                                  : nullptr;
+    for (const std::string& line :
+         DiagnoseFaults(std::span(PassRead).first(cells), std::span(expected).first(cells),
+                        DataBitsOfClass(S.DeviceClass), row))
+        Console.AddResult(line);
+    Console.ProcessMessages();
 }
 
 void DeviceOperations::BlankCell() {
@@ -86,6 +101,7 @@ void DeviceOperations::Blank_ChkClick() {
     if (Stopped) {
         ShowStopped();
     } else if (S.StatusFault == 1) {
+        ShowDiagnosis({});
         Console.ShowStatus("Device is NOT Erased....");
     } else {
         Console.ShowStatus("Device is Erased....");
@@ -114,12 +130,14 @@ void DeviceOperations::VerifyDevice() {
     if (Stopped) {
         ShowStopped();
     } else if (S.StatusFault == 1) {
+        ShowDiagnosis(S.DataBuffer);
         Console.ShowStatus("Device Did NOT Verify to Buffer....");
     } else {
         Console.ShowStatus("Device Verified to Buffer....");
         Console.ShowResults(false);
     }
-    HalvesNoted = NoteIdenticalHalves(false);
+    // After a failed verify the diagnosis reads the halves with the rest.
+    HalvesNoted = S.StatusFault == 0 && NoteIdenticalHalves(false);
     Frame.UnlockControls();
 }
 

@@ -58,6 +58,8 @@ private:
     // and not blank: the line that says address bit 9 may not reach it (on
     // a fresh result list when asked). True when it was added.
     bool NoteIdenticalHalves(bool freshList);
+    // The diagnosis of a failed blank check or verify, after its fault list.
+    void ShowDiagnosis(const std::array<uint8_t, BufferSize>& expected);
 
     SharedState& S;
     DeviceCycle& Cycle;
@@ -67,7 +69,9 @@ private:
     AddressBit9Guard Guard;
     bool Stopped = false;
     bool HalvesNoted = false;
-    std::array<uint8_t, BufferSize> Read{}; // what the last read pass read, by cell
+    // Every cell the last read pass read: for the diagnosis of a failed
+    // blank check or verify, and the halves of a 1k x 8 part.
+    std::array<uint8_t, BufferSize> PassRead{};
 };
 
 } // namespace quennel

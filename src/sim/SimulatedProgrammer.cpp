@@ -77,9 +77,44 @@ uint16_t SimulatedProgrammer::PresentedCell() const {
     uint16_t cell = Latches[LowAddress];
     if (Latches[HighAddress] & A8Line)
         cell |= 0x100;
-    if ((Latches[SupplyLatch] & A9Line) && !AddressBit9Open)
+    if (Latches[SupplyLatch] & A9Line)
         cell |= 0x200;
     return cell;
+}
+
+uint16_t SimulatedProgrammer::PartCell(uint16_t presented) const {
+    const uint16_t cell = static_cast<uint16_t>((presented & ~AddressOpen) | AddressStuckHigh);
+    return static_cast<uint16_t>(cell & (SimulatedChipSize - 1));
+}
+
+uint8_t SimulatedProgrammer::PartOutputs(uint16_t presented) {
+    uint8_t lines = Fuses[PartCell(presented)];
+    if (Width == 4) // the upper four outputs are not there: those lines float
+        lines = static_cast<uint8_t>((lines & 0x0F) | (Noise() & 0xF0));
+    for (auto [one, other] : DataBridges) {
+        const uint8_t pair = static_cast<uint8_t>((1u << one) | (1u << other));
+        if ((lines & pair) != pair)
+            lines = static_cast<uint8_t>(lines & ~pair);
+    }
+    return static_cast<uint8_t>((lines & ~DataStuckLow) | DataStuckHigh);
+}
+
+// The programming current reaches the fuse of its bit through that bit's
+// output, and through a bridge the fuse of the other output as well; a stuck
+// output carries none.
+uint8_t SimulatedProgrammer::FusesReached(uint8_t bit) const {
+    const uint8_t stuck = DataStuckLow | DataStuckHigh;
+    if (stuck & (1u << bit))
+        return 0;
+    uint8_t reached = static_cast<uint8_t>(1u << bit);
+    for (auto [one, other] : DataBridges) {
+        if (one == bit)
+            reached |= static_cast<uint8_t>(1u << other);
+        if (other == bit)
+            reached |= static_cast<uint8_t>(1u << one);
+    }
+    const uint8_t present = Width == 4 ? 0x0F : 0xFF;
+    return static_cast<uint8_t>(reached & ~stuck & present);
 }
 
 void SimulatedProgrammer::ClearRecords() {
@@ -186,9 +221,10 @@ void SimulatedProgrammer::EndPulse() {
     }
     if (Current.InProgrammingMode && Current.WidthMs >= MinimumPulseMs && FusesBlow && Powered &&
         Current.Bit < Width) {
-        uint8_t before = Fuses[Current.Cell];
-        Fuses[Current.Cell] = static_cast<uint8_t>(before | (1u << Current.Bit));
-        Current.Blew = Fuses[Current.Cell] != before;
+        const uint16_t cell = PartCell(Current.Cell);
+        uint8_t before = Fuses[cell];
+        Fuses[cell] = static_cast<uint8_t>(before | FusesReached(Current.Bit));
+        Current.Blew = Fuses[cell] != before;
     }
     PulseLog.push_back(Current);
 }
@@ -210,10 +246,7 @@ uint8_t SimulatedProgrammer::Presented() {
                    (Latches[HighAddress] & ~A8Line) == ReadSelect;
     if (!reading)
         return Noise(); // outputs disabled: the lines float
-    uint8_t cell = Fuses[PresentedCell()];
-    if (Width == 4)
-        return static_cast<uint8_t>((cell & 0x0F) | (Noise() & 0xF0));
-    return cell;
+    return PartOutputs(PresentedCell());
 }
 
 uint8_t SimulatedProgrammer::StatusLines() {

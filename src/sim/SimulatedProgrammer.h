@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quennel {
@@ -41,9 +42,17 @@ public:
     int Width = 8;         // 8, or 4: the upper four data outputs float
     bool HasEcr = true;    // false: the port has no ECP extended control register (reads 0xFF)
     uint8_t Ecr = 0x35;    // the extended control register, when there is one
-    // true: the part's A9 never sees the programmer's address bit 9, so a
-    // 1k x 8 part's upper half is its lower half again.
-    bool AddressBit9Open = false;
+
+    // Faults of the lines between the adapter and the part, none by default:
+    // what a socket pin that does not touch, a broken wire or a solder bridge
+    // does. Each is a mask of line numbers (bit n for A n or D n).
+    uint16_t AddressOpen = 0;      // address inputs that float to 0
+    uint16_t AddressStuckHigh = 0; // address inputs held at 1
+    uint8_t DataStuckLow = 0;      // data outputs that read 0 and carry no programming current
+    uint8_t DataStuckHigh = 0;     // data outputs that read 1 and carry no programming current
+    // Pairs of data outputs tied together: they read as the AND of the two,
+    // and a programming pulse on either blows the fuses of both.
+    std::vector<std::pair<int, int>> DataBridges;
 
     // The PROM: blank is 0x00, a blown fuse is 1. Tests may blow cells in
     // advance; SimulatedChipFile keeps it across runs.
@@ -59,6 +68,11 @@ public:
     uint8_t DataLines() const { return Data; }
     uint8_t ControlLines() const { return Control; }
     uint16_t PresentedCell() const;
+    // The cell the part selects when the programmer presents this one.
+    uint16_t PartCell(uint16_t presented) const;
+    // What the part drives onto the data lines in read mode while the
+    // programmer presents this cell.
+    uint8_t PartOutputs(uint16_t presented);
     bool PulseOn() const { return Pulsing; }
     const std::vector<ProgrammingPulse>& Pulses() const { return PulseLog; }
     const std::vector<SimulatedViolation>& Violations() const { return ViolationLog; }
@@ -74,6 +88,7 @@ private:
     uint8_t StatusLines();
     uint8_t Noise();
     void LosePower();
+    uint8_t FusesReached(uint8_t bit) const;
 
     // The six latches, indexed by select code.
     std::array<uint8_t, 16> Latches{};

@@ -1,6 +1,8 @@
 #include "BufferTextHelpers.h"
+#include "LoadFile.h"
 #include "TempDirectory.h"
 #include "buffer/BufferFiles.h"
+#include "buffer/FileType.h"
 #include "buffer/BufferReaders.h"
 #include "buffer/BufferWriters.h"
 
@@ -39,7 +41,7 @@ TEST(BinaryFileReadTest, HundredByteFileLeavesTheRestAsItWas) {
     test::TempDirectory dir;
     test::WriteFile(dir / "short.bin", Pattern(100));
     DataImage buffer = ImageOf(0xEE);
-    const FileOutcome outcome = LoadBinaryFile(buffer, dir / "short.bin");
+    const FileOutcome outcome = test::LoadFile(buffer, 0x3FF, BinaryFileType, dir / "short.bin");
     EXPECT_FALSE(outcome.Fault);
     EXPECT_EQ(outcome.Status, "");
     EXPECT_EQ(outcome.LastAddress, 99);
@@ -55,7 +57,7 @@ TEST(BinaryFileReadTest, OversizedFileFillsTheBufferAndDropsTheRest) {
     const std::string bytes = Pattern(1500);
     test::WriteFile(dir / "big.bin", bytes);
     DataImage buffer = ImageOf(0);
-    const FileOutcome outcome = LoadBinaryFile(buffer, dir / "big.bin");
+    const FileOutcome outcome = test::LoadFile(buffer, 0x3FF, BinaryFileType, dir / "big.bin");
     EXPECT_FALSE(outcome.Fault);
     EXPECT_EQ(outcome.LastAddress, 1499);
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), bytes.substr(0, 1024));
@@ -65,7 +67,7 @@ TEST(BinaryFileReadTest, EmptyFileIsNotLoaded) {
     test::TempDirectory dir;
     test::WriteFile(dir / "empty.bin", "");
     DataImage buffer = ImageOf(0xEE);
-    const FileOutcome outcome = LoadBinaryFile(buffer, dir / "empty.bin");
+    const FileOutcome outcome = test::LoadFile(buffer, 0x3FF, BinaryFileType, dir / "empty.bin");
     EXPECT_TRUE(outcome.Fault);
     EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
     EXPECT_EQ(outcome.Problem, FileProblem::NoData);

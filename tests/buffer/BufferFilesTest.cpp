@@ -1,6 +1,7 @@
 #include "buffer/BufferFiles.h"
 
 #include "BufferTextHelpers.h"
+#include "LoadFile.h"
 #include "TempDirectory.h"
 #include "buffer/BufferWriters.h"
 #include "buffer/FileType.h"
@@ -20,6 +21,8 @@ namespace quennel {
 namespace {
 
 using test::ImageOf;
+using test::LoadFile;
+using test::LoadTextFile;
 using test::ReadFile;
 using test::TempDirectory;
 using test::WriteFile;
@@ -244,8 +247,8 @@ TEST(BufferFileSaveTest, ReplacedFileKeepsItsOwnerWhereThatMayBeGiven) {
 TEST(BufferFileSaveTest, UnknownFileTypeWritesNothingAndIsReported) {
     TempDirectory dir;
     WriteFile(dir / "old.hex", "the old image");
-    for (int32_t type : {4, -1, BinaryFileType}) {
-        const FileOutcome outcome = SaveHexFile(ImageOf(0), 0x1F, type, dir / "old.hex");
+    for (int32_t type : {4, -1, 9}) {
+        const FileOutcome outcome = SaveBufferFile(ImageOf(0), 0x1F, type, dir / "old.hex");
         EXPECT_TRUE(outcome.Fault) << type;
         EXPECT_EQ(outcome.Status, "File Could Not be Saved....");
     }
@@ -259,7 +262,7 @@ TEST(BufferFileLoadTest, FileThatLoadsNothingIsNotLoaded) {
     TempDirectory dir;
     WriteFile(dir / "notes.hex", "no records here\r\nS1040000AA51\r\n");
     DataImage buffer = ImageOf(0xEE);
-    FileOutcome outcome = LoadBufferFile(buffer, 0xFF, IntelHexFileType, dir / "notes.hex");
+    FileOutcome outcome = LoadFile(buffer, 0xFF, IntelHexFileType, dir / "notes.hex");
     EXPECT_TRUE(outcome.Fault);
     EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
     EXPECT_EQ(outcome.Problem, FileProblem::NoData);
@@ -267,62 +270,130 @@ TEST(BufferFileLoadTest, FileThatLoadsNothingIsNotLoaded) {
     EXPECT_EQ(buffer, ImageOf(0xEE));
     // An unknown type has no records to read.
     WriteFile(dir / "records.hex", ":0100000011EE\r\nS1040000AA51\r\n1122\r\n");
-    outcome = LoadBufferFile(buffer, 0xFF, 9, dir / "records.hex");
+    outcome = LoadFile(buffer, 0xFF, 9, dir / "records.hex");
     EXPECT_TRUE(outcome.Fault);
     EXPECT_EQ(outcome.Problem, FileProblem::NoData);
     EXPECT_EQ(buffer, ImageOf(0xEE));
     // The same file as S-records loads, and says so.
-    outcome = LoadBufferFile(buffer, 0xFF, MotorolaHexFileType, dir / "notes.hex");
+    outcome = LoadFile(buffer, 0xFF, MotorolaHexFileType, dir / "notes.hex");
     EXPECT_FALSE(outcome.Fault) << outcome.Detail;
     EXPECT_EQ(outcome.Status, "Hex File Loaded....");
     EXPECT_EQ(outcome.LastAddress, 0);
+    EXPECT_EQ(outcome.FileType, MotorolaHexFileType);
     EXPECT_EQ(buffer[0], 0xAA);
 }
 
-// The outcome of each way a load can fail, as the front ends tell them apart.
-TEST(BufferFileLoadTest, RefusedChecksumAndOverfullFileAreFaultsWithTheirLine) {
-    DataImage buffer = ImageOf(0);
-    FileOutcome outcome =
-        LoadBufferImage(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0100010022DD\r\n");
+// The outcome of each way a load can fail, as the front ends tell them
+// apart; and a load is all or nothing: one refused part-way leaves every
+// byte of the buffer as it was, the records before the refusal included.
+TEST(BufferFileLoadTest, EveryRefusalLeavesTheBufferAsItWas) {
+    const DataImage before = ImageOf(0x5A);
+    DataImage buffer = before;
+    FileOutcome outcome = LoadTextFile(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0100010022DD\r\n");
     EXPECT_TRUE(outcome.Fault);
     EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
     EXPECT_EQ(outcome.Problem, FileProblem::ChecksumRefused);
     EXPECT_EQ(outcome.Line, 2);
-    EXPECT_EQ(buffer[1], 0x00);
+    EXPECT_EQ(buffer, before) << "the first record stayed";
 
+    // Answered No: the same.
     int asked = 0;
-    outcome = LoadBufferImage(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0100010022DD\r\n",
-                              [&](const std::string&) { return ++asked > 0; });
-    EXPECT_FALSE(outcome.Fault);
+    outcome = LoadTextFile(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0100010022DD\r\n",
+                           [&](const std::string&) { return ++asked < 0; });
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(buffer[1], 0x22);
+    EXPECT_EQ(outcome.Problem, FileProblem::ChecksumRefused);
+    EXPECT_EQ(buffer, before);
 
-    outcome = LoadBufferImage(buffer, 0x1F, AsciiHexFileType, "0102\r\n");
-    EXPECT_EQ(outcome.LastAddress, 1);
-    outcome = LoadBufferImage(buffer, 0x1F, MotorolaHexFileType, "S104000011EA\r\nS104002012C9\r\n");
+    // A record over a cell the load filled.
+    outcome = LoadTextFile(buffer, 0x1F, MotorolaHexFileType, "S104000011EA\r\nS104002012C9\r\n");
     EXPECT_TRUE(outcome.Fault);
     EXPECT_EQ(outcome.Problem, FileProblem::MoreThanDevice);
     EXPECT_EQ(outcome.Line, 2);
     EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
+    EXPECT_EQ(buffer, before);
+
+    // A field that is not hex: the error names its line, nothing is stored.
+    try {
+        LoadTextFile(buffer, 0xFF, AsciiHexFileType, "0102\r\n03G4\r\n0506\r\n");
+        ADD_FAILURE() << "the load ran to its end";
+    } catch (const EConvertError& error) {
+        EXPECT_STREQ(error.what(), "'$G4' is not a valid integer value");
+        EXPECT_EQ(error.Line, 2);
+    }
+    EXPECT_EQ(buffer, before);
+
+    // Let pass, the same file loads whole.
+    outcome = LoadTextFile(buffer, 0xFF, IntelHexFileType, ":0100000011EE\r\n:0100010022DD\r\n",
+                           [&](const std::string&) { return true; });
+    EXPECT_FALSE(outcome.Fault);
+    EXPECT_EQ(buffer[0], 0x11);
+    EXPECT_EQ(buffer[1], 0x22);
+    EXPECT_EQ(buffer[2], 0x5A);
+    outcome = LoadTextFile(buffer, 0x1F, AsciiHexFileType, "0102\r\n");
+    EXPECT_EQ(outcome.LastAddress, 1);
 }
 
-// Read once: a FIFO gives its contents to the first reader only.
-TEST(BufferFileLoadTest, FifoIsReadOnce) {
+// A file whose format nobody named is told from its bytes, once read.
+TEST(BufferFileLoadTest, TheFormatCanBeToldFromTheBytes) {
+    TempDirectory dir;
+    WriteFile(dir / "image", "S104000011EA\r\n");
+    LoadRequest request;
+    request.DeviceEnd = 0xFF;
+    int told = -1;
+    request.TellType = [](std::string_view bytes, std::string& reason) -> std::optional<int32_t> {
+        if (bytes.starts_with("S1"))
+            return MotorolaHexFileType;
+        reason = "cannot tell";
+        return std::nullopt;
+    };
+    request.BeforeLoading = [&](int32_t fileType) { told = fileType; };
+    DataImage buffer = ImageOf(0);
+    FileOutcome outcome = LoadBufferFile(buffer, dir / "image", request);
+    EXPECT_FALSE(outcome.Fault) << outcome.Detail;
+    EXPECT_EQ(told, MotorolaHexFileType);
+    EXPECT_EQ(outcome.FileType, MotorolaHexFileType);
+    EXPECT_EQ(buffer[0], 0x11);
+
+    WriteFile(dir / "image", "???");
+    told = -1;
+    outcome = LoadBufferFile(buffer, dir / "image", request);
+    EXPECT_EQ(outcome.Problem, FileProblem::UnknownFormat);
+    EXPECT_EQ(outcome.Detail, "cannot tell");
+    EXPECT_EQ(told, -1);
+}
+
+// Read once: a FIFO gives its contents to the first reader only. The
+// window takes files only, and refuses a FIFO at once instead of waiting
+// for a writer that may never come.
+TEST(BufferFileLoadTest, AFifoIsReadOnceAsAStreamAndRefusedAsAFile) {
     TempDirectory dir;
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     std::thread writer([&] { WriteFile(dir / "pipe", ":0100000011EE\r\n:00000001FF\r\n"); });
     DataImage buffer = ImageOf(0);
-    const FileOutcome outcome = LoadBufferFile(buffer, 0xFF, IntelHexFileType, dir / "pipe");
+    FileOutcome outcome = LoadFile(buffer, 0xFF, IntelHexFileType, dir / "pipe", {}, FileSources::Streams);
     writer.join();
     EXPECT_FALSE(outcome.Fault) << outcome.Detail;
     EXPECT_EQ(buffer[0], 0x11);
+
+    buffer = ImageOf(0x77);
+    outcome = LoadFile(buffer, 0xFF, IntelHexFileType, dir / "pipe"); // no writer: would wait for ever
+    EXPECT_TRUE(outcome.Fault);
+    EXPECT_EQ(outcome.Problem, FileProblem::NotAFile);
+    EXPECT_EQ(outcome.Detail, "it is a FIFO, not a file that ends; save it to a file first");
+    EXPECT_EQ(outcome.Status, "File Could Not be Loaded....");
+    EXPECT_EQ(buffer, ImageOf(0x77));
+    outcome = LoadFile(buffer, 0xFF, BinaryFileType, "/dev/zero");
+    EXPECT_EQ(outcome.Problem, FileProblem::NotAFile);
+    EXPECT_EQ(outcome.Detail, "it is a character device, not a file that ends; save it to a file first");
 }
 
-TEST(BufferFileLoadTest, EndlessFileIsRefused) {
-    const FileBytes file = ReadBufferFile("/dev/zero");
-    EXPECT_FALSE(file.Read);
-    EXPECT_EQ(file.Detail, "it holds more than 16 MiB, far more than any buffer file");
-    EXPECT_TRUE(file.Bytes.empty());
+TEST(BufferFileLoadTest, EndlessStreamIsRefused) {
+    DataImage buffer = ImageOf(0x77);
+    const FileOutcome outcome = LoadFile(buffer, 0xFF, BinaryFileType, "/dev/zero", {}, FileSources::Streams);
+    EXPECT_TRUE(outcome.Fault);
+    EXPECT_EQ(outcome.Problem, FileProblem::CannotRead);
+    EXPECT_EQ(outcome.Detail, "it holds more than 16 MiB, far more than any buffer file");
+    EXPECT_EQ(buffer, ImageOf(0x77));
 }
 
 TEST(BufferFileLoadTest, VanishedOrUnreadableFileIsReportedAndChangesNothing) {
@@ -332,7 +403,7 @@ TEST(BufferFileLoadTest, VanishedOrUnreadableFileIsReportedAndChangesNothing) {
     for (int32_t type : {BinaryFileType, IntelHexFileType, MotorolaHexFileType, AsciiHexFileType}) {
         for (const auto& path : {dir / "gone.hex", dir.Path}) {
             DataImage buffer = ImageOf(0xEE);
-            const FileOutcome outcome = LoadBufferFile(buffer, 0xFF, type, path);
+            const FileOutcome outcome = LoadFile(buffer, 0xFF, type, path);
             EXPECT_TRUE(outcome.Fault) << path << " type " << type;
             EXPECT_EQ(outcome.Status, "File Could Not be Loaded....") << path << " type " << type;
             EXPECT_EQ(outcome.Problem, FileProblem::CannotRead);
@@ -342,23 +413,19 @@ TEST(BufferFileLoadTest, VanishedOrUnreadableFileIsReportedAndChangesNothing) {
     }
 }
 
-TEST(BufferFileLoadTest, ConversionFailureClosesTheFileAndKeepsEarlierBytes) {
+TEST(BufferFileLoadTest, ConversionFailureClosesTheFile) {
     TempDirectory dir;
     WriteFile(dir / "bad.hex", "0102\r\n03G4\r\n0506\r\n");
     DataImage buffer = ImageOf(0xEE);
     const size_t before = OpenDescriptors();
     try {
-        LoadHexFile(buffer, 0xFF, AsciiHexFileType, dir / "bad.hex");
+        LoadFile(buffer, 0xFF, AsciiHexFileType, dir / "bad.hex");
         FAIL() << "the load ran to its end";
     } catch (const EConvertError& error) {
-        EXPECT_STREQ(error.what(), "'$G4' is not a valid integer value");
         EXPECT_EQ(error.Line, 2);
         EXPECT_EQ(OpenDescriptors(), before) << "the file is still open while the error is reported";
     }
-    EXPECT_EQ(buffer[0], 0x01);
-    EXPECT_EQ(buffer[1], 0x02);
-    EXPECT_EQ(buffer[2], 0x03);
-    EXPECT_EQ(buffer[3], 0xEE);
+    EXPECT_EQ(buffer, ImageOf(0xEE));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "LoadFile.h"
 #include "TempDirectory.h"
 #include "buffer/BufferFiles.h"
 #include "buffer/FileType.h"
@@ -38,7 +39,7 @@ TEST_P(RoundTripTest, RandomImagesLoadBackToTheSameAddresses) {
 
             const auto path = dir / "image";
             ASSERT_FALSE(SaveBufferFile(saved, deviceEnd, fileType, path).Fault);
-            const FileOutcome outcome = LoadBufferFile(loaded, deviceEnd, fileType, path);
+            const FileOutcome outcome = test::LoadFile(loaded, deviceEnd, fileType, path);
             EXPECT_FALSE(outcome.Fault);
             ASSERT_EQ(loaded, expected) << "file type " << fileType << ", device end " << deviceEnd;
         }

@@ -1,6 +1,7 @@
 #pragma once
 // A fresh directory for one test's files, removed with everything in it.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -14,8 +15,11 @@ class TempDirectory {
 public:
     TempDirectory() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        Path = std::filesystem::temp_directory_path() /
-               ("quennel-" + std::string(info ? info->name() : "test") + "-" + std::to_string(::getpid()));
+        // A parameterised test's name holds a "/", which must not make a
+        // folder of its own that nothing removes.
+        std::string name = info ? info->name() : "test";
+        std::replace(name.begin(), name.end(), '/', '-');
+        Path = std::filesystem::temp_directory_path() / ("quennel-" + name + "-" + std::to_string(::getpid()));
         std::filesystem::remove_all(Path);
         std::filesystem::create_directories(Path);
     }

@@ -86,7 +86,10 @@ TEST(Cli, BlankCheckOnBlankAndProgrammedChips) {
     EXPECT_EQ(run.Status, 1);
     EXPECT_THAT(
         run.Out,
-        EndsWith("0003  EXPECTED-00 FOUND-80\n001A  EXPECTED-00 FOUND-01\nDevice is NOT Erased....\n"));
+        EndsWith(
+            "0003  EXPECTED-00 FOUND-80\n001A  EXPECTED-00 FOUND-01\n"
+            "Diagnosis: no single-line pattern; the part differs in 2 cells: 2 bits read 1 where 0 is wanted "
+            "(never to be mended)\nDevice is NOT Erased....\n"));
 }
 
 TEST(Cli, CompareAndVerifyFailures) {
@@ -107,8 +110,11 @@ TEST(Cli, CompareAndVerifyFailures) {
 
     run = cli.Run(Sim({"-d", "82S123", "verify", "more.bin"}));
     EXPECT_EQ(run.Status, 1);
-    EXPECT_THAT(run.Out, EndsWith("0005  EXPECTED-07 FOUND-05\n0006  EXPECTED-FF FOUND-00\n"
-                                  "Device Did NOT Verify to Buffer....\n"));
+    EXPECT_THAT(run.Out,
+                EndsWith("0005  EXPECTED-07 FOUND-05\n0006  EXPECTED-FF FOUND-00\n"
+                         "Diagnosis: no single-line pattern; the part differs in 2 cells: 9 bits read 0 "
+                         "where 1 is wanted (still to be blown by a Program)\n"
+                         "Device Did NOT Verify to Buffer....\n"));
 
     // Programming cannot take bit 2 of cell 5 back: the compare run first
     // stops it before the first pulse.
@@ -126,8 +132,11 @@ TEST(Cli, CompareAndVerifyFailures) {
     run = cli.Run(Sim({"-d", "82S123", "--no-compare", "program", "less.bin"}));
     EXPECT_EQ(run.Status, 1);
     EXPECT_THAT(run.Out, Not(HasSubstr("Comparing")));
-    EXPECT_THAT(run.Out, EndsWith("0005  EXPECTED-03 FOUND-07\nDevice Did NOT Verify to Buffer....\n"
-                                  "Device Did NOT Program....\n"));
+    EXPECT_THAT(run.Out,
+                EndsWith("0005  EXPECTED-03 FOUND-07\n"
+                         "Diagnosis: no single-line pattern; the part differs in 1 cell: 1 bit reads 1 "
+                         "where 0 is wanted (never to be mended)\n"
+                         "Device Did NOT Verify to Buffer....\nDevice Did NOT Program....\n"));
 }
 
 // Every format into every other and back to binary gives the same bytes.

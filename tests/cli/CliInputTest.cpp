@@ -64,7 +64,7 @@ TEST(CliInput, ChecksumMismatchIsRefusedUnlessLetPass) {
     EXPECT_EQ(run.Status, 2);
     EXPECT_THAT(run.Err,
                 HasSubstr("bad.hex (read as intel) line 3: the record's checksum is 5A, its bytes call "
-                          "for FA; nothing was loaded from that line on (--ignore-checksums"));
+                          "for FA; nothing was loaded (--ignore-checksums"));
     EXPECT_THAT(run.Out, HasSubstr("File Could Not be Loaded....\n"));
     EXPECT_THAT(run.Out, Not(HasSubstr("Programming")));
     EXPECT_FALSE(std::filesystem::exists(cli.PathOf("chip.bin")));

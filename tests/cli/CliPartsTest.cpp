@@ -1,4 +1,5 @@
 #include "buffer/FileType.h"
+#include "cli/CliConsole.h"
 #include "cli/FileTypeChoice.h"
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
@@ -9,6 +10,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 
 namespace quennel::cli {
@@ -42,8 +44,9 @@ TEST(PortChoice, NamesSimAStandardPortOrAPortTheKernelLists) {
 
     std::string error;
     EXPECT_EQ(ChoosePort(kernel, "0xE000", error), std::nullopt);
-    EXPECT_EQ(error, "unknown port '0xE000'; use 0x278, 0x378, 0x3BC, sim, or a port the kernel lists by its "
-                     "base or its /dev/parportN (the kernel lists /dev/parport0 at 0x378, /dev/parport1 at 0xD010)");
+    EXPECT_EQ(error,
+              "unknown port '0xE000'; use 0x278, 0x378, 0x3BC, sim, or a port the kernel lists by its "
+              "base or its /dev/parportN (the kernel lists /dev/parport0 at 0x378, /dev/parport1 at 0xD010)");
     for (const char* bad : {"/dev/parport2", "0x", "0x1D010", "D010", "0xD01G", "lpt1"})
         EXPECT_EQ(ChoosePort(kernel, bad, error), std::nullopt) << bad;
     test::FakeLinuxSystem empty;
@@ -57,6 +60,19 @@ TEST(PortChoice, OnePortBackEndListsItsPortOnlyWhenTheSystemDoes) {
     bus.Listed = {0x378, 0xD010};
     EXPECT_EQ(OnePortBackEnd(bus, 0xD010).ListedPorts(), std::vector<uint16_t>{0xD010});
     EXPECT_TRUE(OnePortBackEnd(bus, 0xE000).ListedPorts().empty());
+}
+
+// A box becomes one printed line with its title; its CR LF breaks become
+// plain line breaks, and a box without text prints nothing.
+TEST(CliConsole, PrintsABoxAsItsTitleAndText) {
+    std::ostringstream out;
+    std::ostringstream err;
+    CliConsole console(out, err, false);
+    console.ShowMessageBox({MessageBoxRequest::Kind::Plain, "", "Error:parport0: busy\r\nsecond\rthird", {}, {}});
+    console.ShowMessageBox({MessageBoxRequest::Kind::Information, "Information", "", {}, {}});
+    console.ShowMessageBox({MessageBoxRequest::Kind::Information, "Information", "No Device Was Selected.", {}, {}});
+    EXPECT_EQ(out.str(), "[Quennel] Error:parport0: busy\nsecond\rthird\n[Information] No Device Was Selected.\n");
+    EXPECT_EQ(err.str(), "");
 }
 
 TEST(FileTypeChoice, NamesAndExtensions) {

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace quennel::test {
 namespace {
@@ -53,6 +54,8 @@ protected:
                 return false;
         return true;
     }
+
+    std::string MemoText() { return Rig.Find<QPlainTextEdit>("Memo1")->toPlainText().toStdString(); }
 
     bool BufferIsAll(uint8_t value) {
         return std::all_of(Rig.State().DataBuffer.begin(), Rig.State().DataBuffer.end(),
@@ -318,11 +321,12 @@ TEST_F(BufferCommandsTest, ACancelledLoadStillRecomputesTheChecksum) {
     EXPECT_TRUE(AllButtons(true));
 }
 
-// The load stops at the bad field with the bytes before it kept; the
-// buttons then work again, and the status line shows the fault.
+// The load stops at the bad field and stores nothing of the file; the
+// buttons then work again, and the status line and the result list say so.
 TEST_F(BufferCommandsTest, AFailedConversionLeavesTheButtonsUsableAndTheStatusRed) {
     Select(7); // 82S129, 256 x 4
     ChooseFileType(1);
+    Rig.State().DataBuffer.fill(0x5A);
     const std::filesystem::path file = Rig.Folder / "bad.hex";
     WriteAll(file, ":020000001234B8\r\n:02001000GG0000\r\n:00000001FF\r\n");
     Rig.Dialogs.OpenFiles.push_back(file.string());
@@ -330,10 +334,11 @@ TEST_F(BufferCommandsTest, AFailedConversionLeavesTheButtonsUsableAndTheStatusRe
     ASSERT_FALSE(Rig.Dialogs.Boxes.empty());
     EXPECT_EQ(Rig.Dialogs.Boxes.back().Icon, MessageBoxRequest::Kind::Error);
     EXPECT_EQ(Rig.Dialogs.Boxes.back().Text, "'$GG' is not a valid integer value.");
-    EXPECT_EQ(Rig.State().DataBuffer[0], 0x12);
-    EXPECT_EQ(Rig.State().DataBuffer[1], 0x34);
-    EXPECT_EQ(Rig.Text("StaticText3"), "Loading Buffer from Hex File....");
+    EXPECT_TRUE(BufferIsAll(0x5A)) << "the record before the bad one was stored";
+    EXPECT_EQ(Rig.Text("StaticText3"), "File Could Not be Loaded....");
     EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_TRUE(Rig.Visible("Memo1"));
+    EXPECT_THAT(MemoText(), ::testing::HasSubstr("line 2: '$GG' is not a valid integer value; nothing was loaded"));
     EXPECT_TRUE(AllButtons(true));
     EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=No File Loaded");
     EXPECT_EQ(Rig.Text("Chk_Sum_But"), "&Check Sum=0000");
@@ -341,6 +346,63 @@ TEST_F(BufferCommandsTest, AFailedConversionLeavesTheButtonsUsableAndTheStatusRe
     Rig.Click("Blank_Chk");
     EXPECT_EQ(Rig.Text("StaticText3"), "Device is Erased....");
     EXPECT_EQ(Rig.StatusColour(), Lime);
+}
+
+// Loads are all or nothing: a checksum question answered No, a record over
+// a cell the file filled, each leaves the buffer byte for byte as it was.
+TEST_F(BufferCommandsTest, ARefusedLoadLeavesTheBufferAsItWas) {
+    Select(3); // 82S123, 32 x 8
+    ChooseFileType(1);
+    for (int a = 0; a < BufferSize; ++a)
+        Rig.State().DataBuffer[a] = static_cast<uint8_t>(a * 13);
+    const auto before = Rig.State().DataBuffer;
+
+    const std::filesystem::path badSum = Rig.Folder / "sum.hex";
+    WriteAll(badSum, ":0100000011EE\r\n:0100010022DD\r\n:00000001FF\r\n");
+    Rig.Dialogs.OpenFiles.push_back(badSum.string());
+    Rig.Dialogs.Answers.push_back(false);
+    Rig.Click("Load_But");
+    EXPECT_EQ(Rig.Dialogs.Questions.size(), 1u);
+    EXPECT_EQ(Rig.State().DataBuffer, before);
+    EXPECT_EQ(Rig.Text("StaticText3"), "File Could Not be Loaded....");
+
+    const std::filesystem::path twice = Rig.Folder / "twice.hex";
+    WriteAll(twice, ":0100000011EE\r\n:0100200022BD\r\n:00000001FF\r\n"); // 0020 wraps onto 0000
+    Rig.Dialogs.OpenFiles.push_back(twice.string());
+    Rig.Click("Load_But");
+    EXPECT_EQ(Rig.State().DataBuffer, before);
+    EXPECT_EQ(Rig.Text("StaticText3"), "File Could Not be Loaded....");
+    EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=No File Loaded");
+}
+
+// A FIFO (or any file that never ends) never holds the window: it is
+// refused at once, with the reason.
+TEST_F(BufferCommandsTest, AFifoIsRefusedWithoutWaiting) {
+    const std::filesystem::path fifo = Rig.Folder / "pipe.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Rig.State().DataBuffer.fill(0x66);
+    Rig.Dialogs.OpenFiles.push_back(fifo.string());
+    Rig.Click("Load_But");
+    EXPECT_TRUE(BufferIsAll(0x66));
+    EXPECT_EQ(Rig.Text("StaticText3"), "File Could Not be Loaded....");
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_THAT(MemoText(), ::testing::HasSubstr("it is a FIFO, not a file that ends"));
+    EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=No File Loaded");
+    EXPECT_TRUE(AllButtons(true));
+}
+
+// Both dialogs open where the last chosen file left the current folder, so
+// that an image is never saved into the folder the program started in.
+TEST_F(BufferCommandsTest, TheSaveDialogOpensWhereTheLoadLeftTheFolder) {
+    const std::filesystem::path there = Rig.Folder / "roms";
+    std::filesystem::create_directory(there);
+    WriteAll(there / "a.bin", "\x01");
+    Rig.Dialogs.OpenFiles.push_back((there / "a.bin").string());
+    Rig.Click("Load_But");
+    EXPECT_EQ(Rig.Dialogs.OpenRequests.back().Folder, std::filesystem::canonical(Rig.Folder.Path).string());
+    Rig.Dialogs.SaveFiles.push_back(std::nullopt);
+    Rig.Click("Save_But");
+    EXPECT_EQ(Rig.Dialogs.SaveRequests.back().Folder, std::filesystem::canonical(there).string());
 }
 
 TEST_F(BufferCommandsTest, AFileThatCannotBeReadIsReportedInRedAndNotNamed) {

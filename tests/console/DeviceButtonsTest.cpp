@@ -7,8 +7,10 @@
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gmock/gmock.h>
+#include <random>
 
 namespace quennel::test {
 namespace {
@@ -50,7 +52,10 @@ TEST_F(DeviceButtonsTest, BlankCheckListsEveryNonBlankCellInAddressOrder) {
     EXPECT_EQ(Rig.Text("StaticText3"), "Device is NOT Erased....");
     EXPECT_EQ(Rig.StatusColour(), Red);
     EXPECT_TRUE(Rig.Visible("Memo1"));
-    EXPECT_EQ(MemoLines(), QStringList({"0003  EXPECTED-00 FOUND-80", "001A  EXPECTED-00 FOUND-0F"}));
+    EXPECT_EQ(MemoLines(),
+              QStringList({"0003  EXPECTED-00 FOUND-80", "001A  EXPECTED-00 FOUND-0F",
+                           "Diagnosis: no single-line pattern; the part differs in 2 cells: 5 bits "
+                           "read 1 where 0 is wanted (never to be mended)"}));
     EXPECT_EQ(Rig.Text("Address"), "001F");
 
     Rig.Programmer.Fuses.fill(0);
@@ -68,7 +73,10 @@ TEST_F(DeviceButtonsTest, VerifyAndMoveOnAFourBitPart) {
     Rig.State().DataBuffer[0xFF] = 0x05;
     Rig.Click("Verify_Eprom");
     EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Verify to Buffer....");
-    EXPECT_EQ(MemoLines(), QStringList({"0010  EXPECTED-3F FOUND-0F"}));
+    EXPECT_EQ(
+        MemoLines(),
+        QStringList({"0010  EXPECTED-3F FOUND-0F",
+                     "Diagnosis: the buffer sets bits 4 to 7, which a 4-bit part does not have, in 1 cell"}));
     EXPECT_EQ(Rig.StatusColour(), Red);
 
     Rig.State().DataBuffer[0x300] = 0xEE; // above the device: kept
@@ -121,7 +129,10 @@ TEST_F(DeviceButtonsTest, ProgramThenTheFullVerify) {
     Rig.Programmer.Fuses[0x05] = 0x02;
     Rig.Click("Program_Eprom");
     EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Program....");
-    EXPECT_EQ(MemoLines(), QStringList({"0005  EXPECTED-00 FOUND-02"}));
+    EXPECT_EQ(MemoLines(),
+              QStringList({"0005  EXPECTED-00 FOUND-02",
+                           "Diagnosis: no single-line pattern; the part differs in 1 cell: 1 bit "
+                           "reads 1 where 0 is wanted (never to be mended)"}));
     EXPECT_EQ(Rig.StatusColour(), Red);
 }
 
@@ -170,12 +181,57 @@ TEST_F(DeviceButtonsTest, CloseAtTheStartOfAVerifyIsNotLost) {
     EXPECT_THAT(Rig.Bus.Violations(), IsEmpty());
 }
 
+// The diagnosis follows the fault list in Memo1, once, at the end of the
+// pass, also of the verify after programming; a verify that passes shows none.
+TEST_F(DeviceButtonsTest, TheDiagnosisFollowsTheFaultList) {
+    Select(19); // 82S147, 512 x 8, in the 20-pin adapter socket
+    std::mt19937 random(5);
+    int affected = 0;
+    for (size_t cell = 0; cell < 512; ++cell) {
+        const uint8_t byte = static_cast<uint8_t>(random());
+        Rig.State().DataBuffer[cell] = Rig.Programmer.Fuses[cell] = byte;
+        affected += (byte & 0x08) != 0;
+    }
+    Rig.Programmer.DataStuckLow = 0x08;
+    Rig.Click("Verify_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Verify to Buffer....");
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_TRUE(Rig.Visible("Memo1"));
+    const QStringList lines = MemoLines();
+    ASSERT_EQ(lines.size(), affected + 1);
+    const QRegularExpression faultLine("^[0-9A-F]{4}  EXPECTED-[0-9A-F]{2} FOUND-[0-9A-F]{2}$");
+    for (int k = 0; k < affected; ++k)
+        EXPECT_TRUE(faultLine.match(lines[k]).hasMatch()) << lines[k].toStdString();
+    EXPECT_EQ(lines.back(),
+              "Diagnosis: D3 (PROM pin 9, socket pin 12) reads 0 in every cell: the line is open or "
+              "stuck at 0");
+
+    Rig.Programmer.DataStuckLow = 0;
+    Rig.Click("Verify_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Verified to Buffer....");
+    EXPECT_FALSE(Rig.Visible("Memo1"));
+    EXPECT_FALSE(Rig.Find<QPlainTextEdit>("Memo1")->toPlainText().contains("Diagnosis"));
+
+    Select(3); // 82S123, 32 x 8
+    Rig.Programmer.Fuses.fill(0);
+    Rig.State().DataBuffer.fill(0);
+    for (size_t cell : {2, 7, 11, 19, 23, 30})
+        Rig.State().DataBuffer[cell] = 0x04;
+    Rig.Programmer.DataStuckLow = 0x04;
+    Rig.Click("Program_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Did NOT Program....");
+    EXPECT_EQ(MemoLines().size(), 7);
+    EXPECT_EQ(MemoLines().back(),
+              "Diagnosis: D2 (pin 3) reads 0 in every cell: the line is open or stuck at 0");
+    EXPECT_EQ(MemoLines().filter("Diagnosis").size(), 1);
+}
+
 // On a programmer whose address bit 9 does not reach the 82S181, Program
 // stops after the first upper-half pulse, in red, with the cell named; a
 // Move of the part then says its halves read the same.
 TEST_F(DeviceButtonsTest, ProgramStopsWhenAddressBit9DoesNotReachThePart) {
-    Rig.Programmer.AddressBit9Open = true;
-    Select(20); // 82S181, 1k x 8
+    Rig.Programmer.AddressOpen = 0x200; // A9 floats to 0
+    Select(20);                         // 82S181, 1k x 8
     Rig.State().DataBuffer[0x010] = 0x01;
     Rig.State().DataBuffer[0x210] = 0x10;
     Rig.Click("Program_Eprom");

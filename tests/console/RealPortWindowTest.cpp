@@ -90,7 +90,7 @@ TEST_F(PortCardWindowTest, TheProgrammerOnACardIsFoundAndNamedByItsBase) {
     Chip.Fuses[0x07] = 0x40;
     Click("Blank_Chk");
     EXPECT_EQ(Status(), "Device is NOT Erased....");
-    EXPECT_EQ(MemoLines(), QStringList({"0007  EXPECTED-00 FOUND-40"}));
+    EXPECT_EQ(MemoLines().first(), "0007  EXPECTED-00 FOUND-40");
 }
 
 TEST_F(RealPortWindowTest, ARefusedReadEndsTheCheckInRedAndASearchFindsTheProgrammerAgain) {

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <fstream>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 namespace quennel::test {
 namespace {
@@ -225,14 +226,46 @@ TEST_P(BadSettingsLineTest, StopsTheStartUpAtThatLine) {
     EXPECT_FALSE(Rig.Visible("Device_Box"));
     EXPECT_EQ(Rig.StatusColour(), Yellow);
 
-    // The file was let go: the close writes it anew.
+    // The file was let go: the close writes it anew, and keeps the
+    // operator's hand-edited one beside it as it was.
+    const std::string handEdited = ReadAll(SettingsFile());
     const std::vector<std::string> written = CloseAndReadSettings();
     ASSERT_EQ(written.size(), 9u);
     EXPECT_EQ(written[0], bad > 1 ? "7" : "0");
     EXPECT_NE(written[static_cast<size_t>(bad - 1)], "12 ");
+    EXPECT_EQ(ReadAll(Rig.Folder / "Quennel.Cfg.bad"), handEdited);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines1To8, BadSettingsLineTest, ::testing::Range(1, 9));
+
+// As a Linux editor writes it, with LF line ends: every line applies, and
+// the file is used, so nothing is kept aside at the close.
+TEST_F(StartUpTest, ASettingsFileWithLfLineEndsIsReadLineByLine) {
+    std::string text;
+    for (const std::string& line : FullSettings())
+        text += line + "\n";
+    WriteAll(SettingsFile(), text);
+    Rig.StartUp();
+    EXPECT_THAT(Rig.Dialogs.Boxes.size(), 1u) << "the seating prompt only";
+    EXPECT_EQ(Rig.Text("Device"), "82S129");
+    EXPECT_EQ(Rig.State().DeviceEnd, 31);
+    EXPECT_EQ(Rig.Form().size(), QSize(700, 500));
+    EXPECT_EQ(Rig.Text("Scale"), "Small Buttons");
+    EXPECT_TRUE(ImageLoaded());
+    EXPECT_THAT(CloseAndReadSettings(), ElementsAreArray(FullSettings()));
+    EXPECT_FALSE(std::filesystem::exists(Rig.Folder / "Quennel.Cfg.bad"));
+}
+
+// A FIFO where the settings file should be: the start-up does not wait for
+// a writer, nor the close for a reader; the FIFO is moved aside.
+TEST_F(StartUpTest, ASettingsFifoBlocksNeitherTheStartUpNorTheClose) {
+    ASSERT_EQ(::mkfifo(SettingsFile().c_str(), 0600), 0);
+    Rig.StartUp();
+    EXPECT_EQ(Rig.Text("Device"), "No Device");
+    EXPECT_TRUE(Rig.Visible("Device_Box"));
+    EXPECT_THAT(CloseAndReadSettings(), ElementsAre("0", "0", "0", "662", "476", ::testing::_, ::testing::_, "0", ""));
+    EXPECT_TRUE(std::filesystem::is_fifo(Rig.Folder / "Quennel.Cfg.bad"));
+}
 
 TEST_F(StartUpTest, AnEmptyFileFailsOnItsFirstLine) {
     WriteAll(SettingsFile(), "");
@@ -302,6 +335,22 @@ TEST_F(StartUpTest, ALastFileThatCannotBeReadIsNotShownButKeptForTheNextRun) {
     EXPECT_EQ(CloseAndReadSettings()[8], lines[8]);
 }
 
+// A last file that never ends (a FIFO with no writer) is refused at once:
+// the start-up goes on to its end instead of waiting for good.
+TEST_F(StartUpTest, ALastFileThatIsAFifoDoesNotHoldTheStartUp) {
+    const std::filesystem::path fifo = Rig.Folder / "image.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::string> lines = FullSettings();
+    lines[8] = fifo.string();
+    WriteSettings(lines);
+    Rig.StartUp();
+    EXPECT_EQ(Rig.Text("StaticText3"), "File Could Not be Loaded....");
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=No File Loaded");
+    EXPECT_TRUE(Rig.Enabled("Program_Eprom"));
+    EXPECT_EQ(CloseAndReadSettings()[8], lines[8]);
+}
+
 // The reload's bad field is reported, the commands work again with the
 // fault shown, and the start-up goes no further.
 TEST_F(StartUpTest, ABadFieldInTheReloadedFileEndsTheStartUpWithTheButtonsUsable) {
@@ -311,7 +360,8 @@ TEST_F(StartUpTest, ABadFieldInTheReloadedFileEndsTheStartUpWithTheButtonsUsable
     Rig.StartUp();
     ASSERT_EQ(Rig.Dialogs.Boxes.size(), 1u);
     EXPECT_EQ(Rig.Dialogs.Boxes[0].Text, "'$\r' is not a valid integer value.");
-    EXPECT_EQ(Rig.State().DataBuffer[0], 0xAB);
+    EXPECT_EQ(Rig.State().DataBuffer[0], 0x00) << "nothing of the file is stored";
+    EXPECT_EQ(Rig.Text("StaticText3"), "File Could Not be Loaded....");
     EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=No File Loaded");
     EXPECT_EQ(Rig.StatusColour(), Red);
     EXPECT_TRUE(Rig.Enabled("Program_Eprom"));

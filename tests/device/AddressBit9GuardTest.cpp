@@ -149,7 +149,7 @@ TEST_F(AddressBit9GuardTest, NoCheckWhenNoUpperHalfPulseCanTell) {
 // can tell blows its bit in the lower cell; the run stops right there, in
 // red, with the cell named, without a verify and without a second pulse.
 TEST_F(AddressBit9GuardTest, OnAProgrammerWithoutBit9TheRunStopsAfterOneUpperHalfPulse) {
-    Chip.AddressBit9Open = true;
+    Chip.AddressOpen = 0x200; // A9 floats to 0
     Want({{0x005, 0x01}, {0x100, 0x80}, {0x205, 0x06}, {0x206, 0x01}, {0x3FF, 0x80}});
     Program();
 
@@ -165,7 +165,7 @@ TEST_F(AddressBit9GuardTest, OnAProgrammerWithoutBit9TheRunStopsAfterOneUpperHal
 
     // The lower half as wanted, then the one pulse that went astray.
     ASSERT_EQ(Chip.Pulses().size(), 3U);
-    EXPECT_EQ(Chip.Pulses()[2].Cell, 0x005) << "where the part took it";
+    EXPECT_EQ(Chip.Pulses()[2].Cell, 0x205) << "as the programmer presented it";
     EXPECT_EQ(Chip.Pulses()[2].Bit, 1);
     EXPECT_EQ(Chip.Fuses[0x005], 0x03) << "one wrong fuse";
     EXPECT_EQ(Chip.Fuses[0x100], 0x80);
@@ -180,7 +180,7 @@ TEST_F(AddressBit9GuardTest, OnAProgrammerWithoutBit9TheRunStopsAfterOneUpperHal
 }
 
 TEST_F(AddressBit9GuardTest, AReadWhoseHalvesComeBackTheSameSaysBit9MayNotReachThePart) {
-    Chip.AddressBit9Open = true;
+    Chip.AddressOpen = 0x200; // A9 floats to 0
     Chip.Fuses[0x012] = 0x5A;
     Core.Operations.Move_EpromClick();
     EXPECT_EQ(Console.Status, "Device Has Been Moved to Buffer....");
@@ -195,7 +195,7 @@ TEST_F(AddressBit9GuardTest, AReadWhoseHalvesComeBackTheSameSaysBit9MayNotReachT
     EXPECT_THAT(Console.Results, ElementsAre(IdenticalHalvesLine));
 
     // Halves that differ, a blank part, or a part without an upper half: no line.
-    Chip.AddressBit9Open = false;
+    Chip.AddressOpen = 0;
     Console.Results.clear();
     Core.Operations.Move_EpromClick();
     EXPECT_THAT(Console.Results, IsEmpty());
@@ -208,7 +208,7 @@ TEST_F(AddressBit9GuardTest, AReadWhoseHalvesComeBackTheSameSaysBit9MayNotReachT
     Core.Operations.Move_EpromClick();
     EXPECT_THAT(Console.Results, IsEmpty());
     Core.SelectDevice(*FindDeviceByCaption("82S147"));
-    Chip.AddressBit9Open = true;
+    Chip.AddressOpen = 0x200; // A9 floats to 0
     Chip.Fuses[0x012] = 0x5A;
     Core.Operations.Move_EpromClick();
     EXPECT_THAT(Console.Results, IsEmpty());

@@ -83,7 +83,10 @@ TEST_F(DeviceOperationsTest, BlankCheckPassesABlankDeviceAndListsEveryNonBlankCe
     Programmer.Fuses[0x1A] = 0x0F;
     Core.Operations.Blank_ChkClick();
     EXPECT_EQ(Console.Status, "Device is NOT Erased....");
-    EXPECT_THAT(Console.Results, ElementsAre("001A  EXPECTED-00 FOUND-0F"));
+    EXPECT_THAT(Console.Results,
+                ElementsAre("001A  EXPECTED-00 FOUND-0F",
+                            "Diagnosis: no single-line pattern; the part differs in 1 cell: 4 "
+                            "bits read 1 where 0 is wanted (never to be mended)"));
     EXPECT_TRUE(Console.ResultsVisible);
     EXPECT_TRUE(Console.LastUnlockFault);
     EXPECT_EQ(S.StatusFault, 1);
@@ -108,9 +111,12 @@ TEST_F(DeviceOperationsTest, BlankCheckListsEveryNonBlankCellInAddressOrder) {
     Programmer.Fuses[0x3FF] = 0xFF;
     Core.Operations.Blank_ChkClick();
     EXPECT_EQ(Console.Status, "Device is NOT Erased....");
-    EXPECT_THAT(Console.Results, ElementsAre("0000  EXPECTED-00 FOUND-01", "00FF  EXPECTED-00 FOUND-80",
-                                             "0100  EXPECTED-00 FOUND-10", "02A5  EXPECTED-00 FOUND-42",
-                                             "03FF  EXPECTED-00 FOUND-FF"));
+    EXPECT_THAT(Console.Results,
+                ElementsAre("0000  EXPECTED-00 FOUND-01", "00FF  EXPECTED-00 FOUND-80",
+                            "0100  EXPECTED-00 FOUND-10", "02A5  EXPECTED-00 FOUND-42",
+                            "03FF  EXPECTED-00 FOUND-FF",
+                            "Diagnosis: no single-line pattern; the part differs in 5 cells: 13 "
+                            "bits read 1 where 0 is wanted (never to be mended)"));
     EXPECT_EQ(Console.Address, "03FF");
 
     // A 4-bit part: only its four data bits count.
@@ -121,8 +127,11 @@ TEST_F(DeviceOperationsTest, BlankCheckListsEveryNonBlankCellInAddressOrder) {
     Programmer.Fuses[0x80] = 0x01;
     Programmer.Fuses[0xFF] = 0x0F;
     Core.Operations.Blank_ChkClick();
-    EXPECT_THAT(Console.Results, ElementsAre("0000  EXPECTED-00 FOUND-08", "0080  EXPECTED-00 FOUND-01",
-                                             "00FF  EXPECTED-00 FOUND-0F"));
+    EXPECT_THAT(Console.Results,
+                ElementsAre("0000  EXPECTED-00 FOUND-08", "0080  EXPECTED-00 FOUND-01",
+                            "00FF  EXPECTED-00 FOUND-0F",
+                            "Diagnosis: no single-line pattern; the part differs in 3 cells: 6 "
+                            "bits read 1 where 0 is wanted (never to be mended)"));
 }
 
 TEST_F(DeviceOperationsTest, VerifyListsEveryMismatchInAddressOrder) {
@@ -132,8 +141,12 @@ TEST_F(DeviceOperationsTest, VerifyListsEveryMismatchInAddressOrder) {
     Programmer.Fuses[0x10] = 0x01;
     Core.Operations.Verify_EpromClick();
     EXPECT_EQ(Console.Status, "Device Did NOT Verify to Buffer....");
-    EXPECT_THAT(Console.Results, ElementsAre("0003  EXPECTED-11 FOUND-00", "0010  EXPECTED-00 FOUND-01",
-                                             "001F  EXPECTED-80 FOUND-00"));
+    EXPECT_THAT(Console.Results,
+                ElementsAre("0003  EXPECTED-11 FOUND-00", "0010  EXPECTED-00 FOUND-01",
+                            "001F  EXPECTED-80 FOUND-00",
+                            "Diagnosis: no single-line pattern; the part differs in 3 cells: 3 "
+                            "bits read 0 where 1 is wanted (still to be blown by a Program) and 1 "
+                            "bit reads 1 where 0 is wanted (never to be mended)"));
     EXPECT_TRUE(Console.ResultsVisible);
     EXPECT_TRUE(Console.LastUnlockFault);
     ExpectUnlockedAtEnd();
@@ -154,7 +167,10 @@ TEST_F(DeviceOperationsTest, FourBitCellAgainstWiderBufferByteFailsVerifyButPass
     S.DataBuffer[0x1A] = 0x3F;
     Core.Operations.Verify_EpromClick();
     EXPECT_EQ(Console.Status, "Device Did NOT Verify to Buffer....");
-    EXPECT_THAT(Console.Results, ElementsAre("001A  EXPECTED-3F FOUND-0F"));
+    EXPECT_THAT(
+        Console.Results,
+        ElementsAre("001A  EXPECTED-3F FOUND-0F",
+                    "Diagnosis: the buffer sets bits 4 to 7, which a 4-bit part does not have, in 1 cell"));
 
     Core.Operations.CompareClick();
     EXPECT_EQ(Console.Status, "Device Can be Reprogrammed....");
@@ -299,7 +315,10 @@ TEST_F(DeviceOperationsTest, ProgrammingOverBlownBitsNotInTheBufferFails) {
     S.DataBuffer[0x05] = 0x01;
     Core.Operations.Program_EpromClick();
     EXPECT_EQ(Console.Status, "Device Did NOT Program....");
-    EXPECT_THAT(Console.Results, ElementsAre("0005  EXPECTED-01 FOUND-81"));
+    EXPECT_THAT(Console.Results,
+                ElementsAre("0005  EXPECTED-01 FOUND-81",
+                            "Diagnosis: no single-line pattern; the part differs in 1 cell: 1 "
+                            "bit reads 1 where 0 is wanted (never to be mended)"));
     EXPECT_TRUE(Console.ResultsVisible);
     EXPECT_TRUE(Console.LastUnlockFault);
     EXPECT_EQ(Programmer.Fuses[0x05], 0x81); // the wanted bit was still given its pulse
@@ -313,7 +332,10 @@ TEST_F(DeviceOperationsTest, FuseThatWillNotBlowIsCaughtByTheVerify) {
     Core.Operations.Program_EpromClick();
     EXPECT_EQ(Programmer.Pulses().size(), 2u);
     EXPECT_EQ(Console.Status, "Device Did NOT Program....");
-    EXPECT_THAT(Console.Results, ElementsAre("001E  EXPECTED-42 FOUND-00"));
+    EXPECT_THAT(Console.Results,
+                ElementsAre("001E  EXPECTED-42 FOUND-00",
+                            "Diagnosis: no single-line pattern; the part differs in 1 cell: 2 "
+                            "bits read 0 where 1 is wanted (still to be blown by a Program)"));
     // The verify's own verdict text never stays as the final caption.
     EXPECT_TRUE(Saw("Device Did NOT Verify to Buffer...."));
     ExpectHonestPulses();
@@ -364,7 +386,10 @@ TEST_F(DeviceOperationsTest, FourBitPartIsNeverPulsedOnItsUpperBits) {
     EXPECT_EQ(Programmer.Fuses[0x10], 0x01);
     // All eight buffer bits take part in the verify.
     EXPECT_EQ(Console.Status, "Device Did NOT Program....");
-    EXPECT_THAT(Console.Results, ElementsAre("0010  EXPECTED-F1 FOUND-01"));
+    EXPECT_THAT(
+        Console.Results,
+        ElementsAre("0010  EXPECTED-F1 FOUND-01",
+                    "Diagnosis: the buffer sets bits 4 to 7, which a 4-bit part does not have, in 1 cell"));
 }
 
 // The window's close from inside a message pump: the pulse in flight runs

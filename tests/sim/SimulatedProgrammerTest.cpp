@@ -259,24 +259,6 @@ TEST(SimulatedProgramming, NationalWiringAndAddressBit9AreHonoured) {
     EXPECT_TRUE(p.Violations().empty());
 }
 
-// A programmer whose A9 line never reaches the part: the upper half is the
-// lower half again, for reading and for programming alike.
-TEST(SimulatedProgramming, WithAddressBit9OpenTheUpperHalfFoldsOntoTheLowerOne) {
-    SimulatedProgrammer p;
-    p.AddressBit9Open = true;
-    ProgramMode(p);
-    Pulse(p, 0x3A5, 2, 11);
-    EXPECT_EQ(p.Fuses[0x3A5], 0x00);
-    EXPECT_EQ(p.Fuses[0x1A5], 0x04);
-    ASSERT_EQ(p.Pulses().size(), 1u);
-    EXPECT_EQ(p.Pulses()[0].Cell, 0x1A5);
-    p.Fuses[0x2A5] = 0xC3;
-    ReadMode(p, 0x2A5);
-    EXPECT_EQ(p.PresentedCell(), 0x0A5);
-    EXPECT_EQ(ReadByte(p), p.Fuses[0x0A5]);
-    EXPECT_TRUE(p.Violations().empty());
-}
-
 TEST(SimulatedProgramming, PulseOutsideProgrammingModeBlowsNothingAndIsRecorded) {
     SimulatedProgrammer p;
     ReadMode(p, 0x040); // never set up for programming
@@ -363,4 +345,79 @@ TEST(SimulatedPort, ExtendedControlRegisterReadsBackOrIsAbsent) {
     p.HasEcr = false;
     p.WriteRegister(0x402, 0x00);
     EXPECT_EQ(p.ReadRegister(0x402), 0xFF);
+}
+
+// Faults of the lines between the adapter and the part, read at the wire:
+// an open address input reads as 0, a stuck one as 1, a stuck output
+// reads its value whatever the fuse, bridged outputs read as their AND.
+TEST(SimulatedLineFaults, ReadsGoThroughTheFaultyLines) {
+    SimulatedProgrammer p;
+    for (size_t cell = 0; cell < p.Fuses.size(); ++cell)
+        p.Fuses[cell] = static_cast<uint8_t>(cell * 37 + 11);
+    p.AddressOpen = 0x020;
+    ReadMode(p, 0x125);
+    EXPECT_EQ(p.PresentedCell(), 0x125) << "the programmer presents what it was told";
+    EXPECT_EQ(ReadByte(p), p.Fuses[0x105]);
+    p.AddressOpen = 0;
+    p.AddressStuckHigh = 0x200;
+    ReadMode(p, 0x0A5);
+    EXPECT_EQ(ReadByte(p), p.Fuses[0x2A5]);
+    ReadMode(p, 0x2A5);
+    EXPECT_EQ(ReadByte(p), p.Fuses[0x2A5]);
+    p.AddressStuckHigh = 0;
+
+    p.Fuses[0x010] = 0x5A;
+    p.DataStuckLow = 0x02;
+    p.DataStuckHigh = 0x80;
+    ReadMode(p, 0x010);
+    EXPECT_EQ(ReadByte(p), 0xD8);
+    p.DataStuckLow = p.DataStuckHigh = 0;
+
+    // D1 and D2 tied: both high only when both fuses are blown.
+    p.DataBridges = {{1, 2}};
+    for (auto [fuses, read] : {std::pair<uint8_t, uint8_t>{0x00, 0x00},
+                               {0x02, 0x00},
+                               {0x04, 0x00},
+                               {0x06, 0x06},
+                               {0xF9, 0xF9},
+                               {0xFB, 0xF9}}) {
+        p.Fuses[0x010] = fuses;
+        ReadMode(p, 0x010);
+        EXPECT_EQ(ReadByte(p), read) << std::hex << int(fuses);
+    }
+}
+
+// Programming through the same lines: the pulse lands where the part's
+// address inputs point, a stuck output takes no current, and a bridge
+// carries it to both outputs.
+TEST(SimulatedLineFaults, ProgrammingGoesThroughTheFaultyLines) {
+    SimulatedProgrammer p;
+    ProgramMode(p);
+    p.AddressOpen = 0x004;
+    Pulse(p, 0x0F, 1, 11);
+    EXPECT_EQ(p.Fuses[0x0F], 0x00);
+    EXPECT_EQ(p.Fuses[0x0B], 0x02);
+    EXPECT_EQ(p.Pulses().back().Cell, 0x0F) << "the pulse was given at the cell presented";
+    EXPECT_TRUE(p.Pulses().back().Blew);
+    p.AddressOpen = 0;
+
+    p.DataStuckHigh = 0x08;
+    Pulse(p, 0x20, 3, 11);
+    p.DataStuckHigh = 0;
+    p.DataStuckLow = 0x08;
+    Pulse(p, 0x20, 3, 11);
+    EXPECT_EQ(p.Fuses[0x20], 0x00);
+    EXPECT_FALSE(p.Pulses().back().Blew);
+    p.DataStuckLow = 0;
+
+    p.DataBridges = {{4, 5}};
+    Pulse(p, 0x30, 5, 11);
+    EXPECT_EQ(p.Fuses[0x30], 0x30);
+    Pulse(p, 0x31, 0, 11);
+    EXPECT_EQ(p.Fuses[0x31], 0x01) << "a bit outside the bridge blows alone";
+    p.Width = 4;
+    p.DataBridges = {{3, 4}};
+    Pulse(p, 0x32, 3, 11);
+    EXPECT_EQ(p.Fuses[0x32], 0x08) << "a 4-bit part has no fuse 4 to reach";
+    EXPECT_TRUE(p.Violations().empty());
 }

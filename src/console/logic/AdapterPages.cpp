@@ -1,6 +1,7 @@
 #include "console/logic/AdapterPages.h"
 
-#include <array>
+#include "device/PackagePins.h"
+
 #include <cstdio>
 #include <span>
 #include <string_view>
@@ -11,20 +12,11 @@ namespace {
 
 constexpr std::string_view BannerText = "= Prom Adapter for The Trevalo Programmer =";
 
-// Where a pin of the adapter socket is wired: a pin of the programmer's
-// socket, or (address bit 9 of the 1k part) a pin of its own ZIF socket.
-struct AdapterPin {
-    int Pin;
-    std::string_view Signal;
-    int SocketPin;
-    bool OnTpZif = false;
-};
-
 // The package as drawn: pin lines pair pin k with pin N + 1 - k, the body is
 // ten characters wide, and PROM / CHIP read down its middle.
 struct AdapterSocket {
     std::string_view Heading;
-    std::span<const AdapterPin> Pins; // in pin order
+    std::span<const PackagePin> Pins; // in pin order
     int SignalIndent;                 // blanks between the left edge and a left-hand signal
     bool TrailingBlank;
     std::string_view Letters; // one per pin line, ' ' for none
@@ -33,22 +25,12 @@ struct AdapterSocket {
 constexpr int BodyWidth = 10;
 constexpr int LetterColumn = 5;
 
-constexpr std::array<AdapterPin, 20> Pins20{{
-    {1, "A0", 18},  {2, "A1", 19},  {3, "A2", 20},  {4, "A3", 21},  {5, "A4", 22},
-    {6, "D0", 9},   {7, "D1", 10},  {8, "D2", 11},  {9, "D3", 12},  {10, "GND", 16},
-    {11, "D4", 13}, {12, "D5", 14}, {13, "D6", 15}, {14, "D7", 17}, {15, "E1", 23},
-    {16, "A5", 2},  {17, "A6", 1},  {18, "A7", 31}, {19, "A8", 30}, {20, "VCC", 24},
-}};
-
-constexpr std::array<AdapterPin, 24> Pins24{{
-    {1, "A7", 31},  {2, "A6", 1},   {3, "A5", 2},   {4, "A4", 22},        {5, "A3", 21},  {6, "A2", 20},
-    {7, "A1", 19},  {8, "A0", 18},  {9, "D0", 9},   {10, "D1", 10},       {11, "D2", 11}, {12, "GND", 16},
-    {13, "D3", 12}, {14, "D4", 13}, {15, "D5", 14}, {16, "D6", 15},       {17, "D7", 17}, {18, "E4", 24},
-    {19, "E3", 34}, {20, "E2", 16}, {21, "E1", 31}, {22, "A9", 26, true}, {23, "A8", 30}, {24, "VCC", 24},
-}};
-
-constexpr AdapterSocket Socket20{"                  20 Pin Adapter ", Pins20, 1, true, " PROM CHIP"};
-constexpr AdapterSocket Socket24{"                  24 Pin Adapter ", Pins24, 0, false, " PROM  CHIP "};
+AdapterSocket Socket20() {
+    return {"                  20 Pin Adapter ", Adapter20Pins(), 1, true, " PROM CHIP"};
+}
+AdapterSocket Socket24() {
+    return {"                  24 Pin Adapter ", Adapter24Pins(), 0, false, " PROM  CHIP "};
+}
 
 std::vector<std::string> Banner(int indent) {
     std::string margin(static_cast<size_t>(indent), ' ');
@@ -56,13 +38,13 @@ std::vector<std::string> Banner(int indent) {
     return {row, margin + std::string(BannerText), row};
 }
 
-std::string Wire(const AdapterPin& pin) {
+std::string Wire(const PackagePin& pin) {
     return (pin.OnTpZif ? "TP Zif Socket " : "Socket Pin ") + std::to_string(pin.SocketPin);
 }
 
 std::string PinLine(const AdapterSocket& socket, size_t row) {
-    const AdapterPin& left = socket.Pins[row];
-    const AdapterPin& right = socket.Pins[socket.Pins.size() - 1 - row];
+    const PackagePin& left = socket.Pins[row];
+    const PackagePin& right = socket.Pins[socket.Pins.size() - 1 - row];
 
     std::string body(BodyWidth, ' ');
     body.replace(static_cast<size_t>(socket.SignalIndent), left.Signal.size(), left.Signal);
@@ -142,8 +124,8 @@ std::vector<std::string> SeatingPage(bool lowerHalf) {
 } // namespace
 
 const std::vector<std::string>& AdapterPageLines(PromptMemo memo) {
-    static const std::vector<std::string> Page1 = WiringPage(Socket20);
-    static const std::vector<std::string> Page2 = WiringPage(Socket24);
+    static const std::vector<std::string> Page1 = WiringPage(Socket20());
+    static const std::vector<std::string> Page2 = WiringPage(Socket24());
     static const std::vector<std::string> LowerPage = SeatingPage(true);
     static const std::vector<std::string> UpperPage = SeatingPage(false);
     static const std::vector<std::string> NoPage;

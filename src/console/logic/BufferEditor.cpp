@@ -144,7 +144,13 @@ void BufferEditor::Edit_1KeyDown(EditorKey key) {
     case EditorKey::Other:
         break;
     }
+    KeepCursorOnPage();
+    ShowStatusLine();
+}
 
+// A cursor moved one column or row off the page goes on at the other end
+// of the row, or on the neighbouring page.
+void BufferEditor::KeepCursorOnPage() {
     if (CursorColumn < 0) {
         CursorColumn = RowBytes - 1;
         --CursorRow;
@@ -161,7 +167,6 @@ void BufferEditor::Edit_1KeyDown(EditorKey key) {
         ViewStart += PageBytes;
         RedrawView();
     }
-    ShowStatusLine();
 }
 
 void BufferEditor::Edit_1KeyPress(uint8_t character) {
@@ -191,7 +196,11 @@ void BufferEditor::Edit_1KeyPress(uint8_t character) {
     }
 }
 
+// After every key the caret and the status line stand on the byte the next
+// key goes to: past the last byte of a row that is the next row's first.
 void BufferEditor::Edit_1KeyUp() {
+    KeepCursorOnPage();
+    ShowStatusLine();
     PlaceCaret();
 }
 

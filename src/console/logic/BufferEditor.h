@@ -6,8 +6,8 @@
 //
 // The window forwards its events to the handlers below and shows what the
 // editor writes through EditorView. Between key-down and the character of a
-// key the cursor may stand one row or column outside the page; the next
-// key-down brings it back.
+// key the cursor may stand one row or column outside the page; the key's
+// release (or the next key-down) brings it back.
 
 #include "console/logic/EditorText.h"
 #include "console/logic/EditorView.h"
@@ -48,6 +48,7 @@ public:
     void Chg_Edit_AddExit();
 
     void RedrawView();     // rebuilds the whole page
+    void KeepCursorOnPage(); // wraps a cursor that moved off the page
     void ShowStatusLine(); // rewrites the status line
     void RefreshCell();    // rewrites the cursor's byte in its data line
     void PlaceCaret();     // puts the control's caret at the cursor

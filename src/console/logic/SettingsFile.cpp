@@ -5,6 +5,9 @@
 #include "buffer/IntegerText.h"
 #include "buffer/SafeFileWrite.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <system_error>
 
@@ -53,14 +56,14 @@ std::optional<SettingsLines> SettingsLines::Read(const std::filesystem::path& pa
 SettingsLines::SettingsLines(std::string_view text) {
     size_t position = 0;
     while (position < text.size() && Lines.size() < static_cast<size_t>(SettingsLineCount)) {
-        const size_t end = text.find('\r', position);
+        const size_t end = text.find_first_of("\r\n", position);
         if (end == std::string_view::npos) {
             Lines.emplace_back(text.substr(position));
             break;
         }
         Lines.emplace_back(text.substr(position, end - position));
         position = end + 1;
-        if (position < text.size() && text[position] == '\n')
+        if (text[end] == '\r' && position < text.size() && text[position] == '\n')
             ++position;
     }
 }
@@ -98,6 +101,21 @@ std::string SettingsText(const Settings& settings) {
 bool WriteSettingsFile(const std::filesystem::path& path, const Settings& settings) {
     std::string reason;
     return WriteFileSafely(path, SettingsText(settings), reason);
+}
+
+std::optional<std::filesystem::path> KeepUnusableSettings(const std::filesystem::path& path) {
+    constexpr int MostKept = 1000;
+    for (int n = 1; n <= MostKept; ++n) {
+        std::filesystem::path kept = path;
+        kept += n == 1 ? ".bad" : ".bad." + std::to_string(n);
+        // A rename moves whatever is there (a FIFO too) without opening it,
+        // and never over a copy kept before.
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0)
+            return kept;
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 } // namespace quennel

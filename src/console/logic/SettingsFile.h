@@ -36,9 +36,9 @@ std::string CurrentSettingsDirectory();
 // system takes as well).
 std::string SettingsFilePath(const std::string& directory);
 
-// The file's first nine lines. A line ends at CR, and a LF right after it is
-// skipped; every other character, a lone LF included, belongs to the line.
-// The end of the file ends the last line.
+// The file's first nine lines. A line ends at CR LF, as the program writes
+// it, or at a lone CR or LF, as other editors write it. The end of the file
+// ends the last line.
 class SettingsLines {
 public:
     // Reads the file into memory and closes it before returning, so that a
@@ -86,5 +86,12 @@ std::string SettingsText(const Settings& settings);
 // so that a crash never leaves half a file. False when it could not be written
 // (the old file then stays as it was).
 bool WriteSettingsFile(const std::filesystem::path& path, const Settings& settings);
+
+// A settings file the start-up could not use (a line that does not convert,
+// something that is no regular file or cannot be read) holds the operator's
+// hand edits: before a new one is written it is moved aside, to path + ".bad"
+// or, when that is taken, ".bad.2", ".bad.3" ... The name it got, or nothing
+// when it could not be moved (then nothing may be written over it).
+std::optional<std::filesystem::path> KeepUnusableSettings(const std::filesystem::path& path);
 
 } // namespace quennel

@@ -4,18 +4,6 @@
 
 namespace quennel {
 
-const std::vector<SimFault>& SimFaults() {
-    static const std::vector<SimFault> faults{
-        {"unpowered", "the power pack is unplugged: the programmer does not answer", &SimOptions::Unpowered},
-        {"stuck-fuses", "a part whose fuses will not blow: programming fails its verify",
-         &SimOptions::StuckFuses},
-        {"no-ecr", "a port without the ECP extended control register", &SimOptions::NoEcr},
-        {"a9-open", "address bit 9 never reaches the part: a 1k x 8 part's upper half is its lower half",
-         &SimOptions::AddressBit9Open},
-    };
-    return faults;
-}
-
 namespace {
 
 // The value of an option given as "--name VALUE" or "--name=VALUE".
@@ -110,17 +98,10 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
         if (!TakeValue(arguments, i, "--fault", value, matched, error))
             return false;
         if (matched) {
-            bool known = false;
-            for (const SimFault& fault : SimFaults()) {
-                if (value == fault.Name) {
-                    options.*fault.Flag = true;
-                    known = true;
-                }
-            }
-            if (!known) {
-                error = "unknown fault '" + value + "'; see --help";
+            SimulatedFaultChoice fault;
+            if (!ParseSimulatedFault(value, fault, error))
                 return false;
-            }
+            options.Faults.push_back(fault);
             continue;
         }
         error = "unknown option '" + argument + "'; see --help";
@@ -147,10 +128,10 @@ std::string SimUsage() {
                        "                  than 0x278, 0x378 or 0x3BC is a port card, found after them\n"
                        "  --trace FILE    write every register access to FILE\n"
                        "  --fault NAME    put a fault on the bench (may be given more than once):\n";
-    for (const SimFault& fault : SimFaults()) {
-        std::string name = fault.Name;
-        name.resize(14, ' ');
-        text += "                    " + name + fault.Description + "\n";
+    for (const SimulatedFault& fault : SimulatedFaults()) {
+        std::string name = SimulatedFaultUsageName(fault);
+        name.resize(19, ' ');
+        text += "    " + name + std::string(fault.Description) + "\n";
     }
     text += "  --help          show this text\n"
             "  --version       show the version\n";

@@ -51,15 +51,12 @@ protected:
         EXPECT_EQ(column, Editor.AsciiSide ? 56 + Editor.CursorColumn
                                            : 6 + 3 * Editor.CursorColumn + Editor.CursorNibble);
     }
-    // The cursor, and the status line naming its address unless it lags
-    // behind a typed character (then statusAddress names what it still shows).
-    void ExpectCursor(int32_t address, int32_t nibble, int32_t asciiSide = 0,
-                      int32_t statusAddress = -1) const {
+    // The cursor, and the status line naming its address.
+    void ExpectCursor(int32_t address, int32_t nibble, int32_t asciiSide = 0) const {
         EXPECT_EQ(Editor.CursorAddress(), address);
         EXPECT_EQ(Editor.CursorNibble, nibble);
         EXPECT_EQ(Editor.AsciiSide, asciiSide);
-        const int32_t shown = statusAddress < 0 ? address : statusAddress;
-        EXPECT_EQ(View.Lines.at(0).substr(0, 14), "Address = " + HexDigits(static_cast<uint32_t>(shown), 4));
+        EXPECT_EQ(View.Lines.at(0).substr(0, 14), "Address = " + HexDigits(static_cast<uint32_t>(address), 4));
     }
     void ExpectWholePage(int32_t firstAddress) const {
         ASSERT_EQ(View.Lines.size(), 17u);
@@ -208,7 +205,8 @@ TEST_F(BufferEditorTest, TwoHexDigitsFillAByteAndMoveOnAcrossRowsAndPages) {
     EXPECT_EQ(State.DataBuffer[0x3FF], 0x98);
     EXPECT_EQ(State.DataBuffer[0x300], 0x76);
     ExpectWholePage(0x300);
-    ExpectCursor(0x301, 0, 0, 0x300);
+    ExpectCursor(0x301, 0);
+    ExpectCaretOnCursor();
 }
 
 TEST_F(BufferEditorTest, LeftHomeAndEndOnTheHexSide) {
@@ -250,22 +248,30 @@ TEST_F(BufferEditorTest, TheCharacterSideStoresEveryCodeAndShowsControlsAsDots) 
     EXPECT_EQ(State.DataBuffer[7], 'z');
     EXPECT_EQ(View.Lines[1].substr(15, 15), "0D 08 7F E9 7A ");
     EXPECT_EQ(View.Lines[1].substr(59, 5), "..\x7F.z");
-    ExpectCursor(8, 0, 1, 7);
-    EXPECT_EQ(View.Lines[0].substr(28, 13), "Hex Data = 00"); // 'z' not shown there before the next key
+    ExpectCursor(8, 0, 1);
+    EXPECT_EQ(View.Lines[0].substr(28, 13), "Hex Data = 00"); // the byte after the 'z'
     ExpectCaretOnCursor();
 }
 
-TEST_F(BufferEditorTest, TheStatusLineShowsTheOldValueUntilTheNextKey) {
+// After every key the status line names the byte the caret stands on, as
+// it now is; past the last byte of a row that is the next row's first.
+TEST_F(BufferEditorTest, TheStatusLineFollowsTheCaretAfterEveryKey) {
     State.DataBuffer[0x20] = 0x11;
     Open(0x3FF);
     Click(3, HexColumn(0));
     Editor.Edit_1KeyDown(EditorKey::Other);
     Editor.Edit_1KeyPress('E');
+    EXPECT_EQ(View.Lines[0].substr(28, 13), "Hex Data = 11"); // the key is not over yet
     Editor.Edit_1KeyUp();
-    EXPECT_EQ(View.Lines[0].substr(28, 13), "Hex Data = 11");
+    EXPECT_EQ(View.Lines[0].substr(0, 41), "Address = 0020              Hex Data = E1");
     EXPECT_EQ(View.Lines[3].substr(6, 2), "E1");
-    Editor.Edit_1KeyDown(EditorKey::Other);
-    EXPECT_EQ(View.Lines[0].substr(28, 13), "Hex Data = E1");
+
+    Click(3, HexColumn(15));
+    Type("7E");
+    EXPECT_EQ(State.DataBuffer[0x2F], 0x7E);
+    ExpectCursor(0x30, 0);
+    EXPECT_EQ(Editor.CursorRow, 3);
+    ExpectCaretOnCursor();
 }
 
 TEST_F(BufferEditorTest, TypingRewritesOneLineAndOnlyPageMovesRebuildThePage) {
@@ -443,7 +449,9 @@ TEST_F(BufferEditorTest, NothingBeyondTheBufferIsReadOrWritten) {
     Open(0x3FF);
     GoTo("300");
     Click(16, HexColumn(15));
-    Type("12");
+    Editor.Edit_1KeyDown(EditorKey::Other);
+    Editor.Edit_1KeyPress('1');
+    Editor.Edit_1KeyPress('2');
     // A character without its key-down finds the cursor past the row's end.
     const DataImage before = State.DataBuffer;
     const uint16_t checksum = State.Checksum;

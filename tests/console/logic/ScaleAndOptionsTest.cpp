@@ -1,6 +1,7 @@
 // The button-size arithmetic, the help file's places and reading, and the
 // simulator program's command line.
 
+#include "buffer/TempDirectory.h"
 #include "console/logic/HelpFileLocation.h"
 #include "console/logic/ScaleArithmetic.h"
 #include "console/logic/SimOptions.h"
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace quennel {
 namespace {
@@ -54,12 +56,12 @@ TEST(HelpFile, CurrentDirectoryFirstThenTheProgramsCopies) {
 class HelpLinesTest : public ::testing::Test {
 protected:
     std::vector<std::string> Read(const std::string& text) {
-        std::string path = ::testing::TempDir() + "help-lines.txt";
-        std::ofstream(path, std::ios::binary) << text;
+        test::WriteFile(Directory / "help-lines.txt", text);
         std::vector<std::string> lines{"stale"};
-        EXPECT_TRUE(ReadHelpLines(path, lines));
+        EXPECT_TRUE(ReadHelpLines(Directory / "help-lines.txt", lines));
         return lines;
     }
+    test::TempDirectory Directory;
 };
 
 TEST_F(HelpLinesTest, LinesEndAtLfWithACrBeforeItDropped) {
@@ -68,7 +70,7 @@ TEST_F(HelpLinesTest, LinesEndAtLfWithACrBeforeItDropped) {
     EXPECT_THAT(Read(""), ElementsAre(""));
     std::vector<std::string> lines;
     EXPECT_FALSE(ReadHelpLines("/nonexistent/Halden.Txt", lines));
-    EXPECT_FALSE(ReadHelpLines(::testing::TempDir(), lines));
+    EXPECT_FALSE(ReadHelpLines(Directory.Path, lines));
 }
 
 SimOptions Parse(std::vector<std::string> arguments) {
@@ -99,7 +101,29 @@ TEST(SimOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(all.Model, 1);
     EXPECT_TRUE(all.Absent);
     EXPECT_EQ(all.TraceFile, "t.txt");
-    EXPECT_TRUE(all.Unpowered && all.StuckFuses && all.NoEcr && all.Help && all.Version);
+    EXPECT_TRUE(all.Help && all.Version);
+    ASSERT_EQ(all.Faults.size(), 3U);
+    SimulatedProgrammer bench;
+    for (const SimulatedFaultChoice& fault : all.Faults)
+        fault.ApplyTo(bench);
+    EXPECT_FALSE(bench.Powered);
+    EXPECT_FALSE(bench.FusesBlow);
+    EXPECT_FALSE(bench.HasEcr);
+    EXPECT_TRUE(none.Faults.empty());
+
+    // The faults of the part's lines, each line by its number.
+    const SimOptions lines =
+        Parse({"--fault", "data-stuck-0:2", "--fault=address-stuck-1:9", "--fault", "data-bridge:3:4",
+               "--fault", "data-stuck-1:7", "--fault", "address-open:0"});
+    SimulatedProgrammer wired;
+    for (const SimulatedFaultChoice& fault : lines.Faults)
+        fault.ApplyTo(wired);
+    EXPECT_EQ(wired.DataStuckLow, 0x04);
+    EXPECT_EQ(wired.DataStuckHigh, 0x80);
+    EXPECT_EQ(wired.AddressStuckHigh, 0x200);
+    EXPECT_EQ(wired.AddressOpen, 0x001);
+    EXPECT_EQ(wired.DataBridges, (std::vector<std::pair<int, int>>{{3, 4}}));
+    EXPECT_TRUE(wired.Powered);
 }
 
 TEST(SimOptions, BadUsageIsNamed) {
@@ -107,6 +131,18 @@ TEST(SimOptions, BadUsageIsNamed) {
     EXPECT_EQ(Refused({"--chip"}), "--chip needs a value");
     EXPECT_EQ(Refused({"--chip="}), "--chip needs a value");
     EXPECT_EQ(Refused({"--fault", "smoke"}), "unknown fault 'smoke'; see --help");
+    EXPECT_EQ(Refused({"--fault", "data-stuck-0"}), "fault 'data-stuck-0' takes the form data-stuck-0:N");
+    EXPECT_EQ(Refused({"--fault", "data-bridge:2"}), "fault 'data-bridge:2' takes the form data-bridge:N:M");
+    EXPECT_EQ(Refused({"--fault", "unpowered:1"}), "fault 'unpowered:1' takes the form unpowered");
+    EXPECT_EQ(Refused({"--fault", "data-stuck-1:8"}),
+              "fault 'data-stuck-1:8': line 8 is not between 0 and 7");
+    EXPECT_EQ(Refused({"--fault", "address-open:10"}),
+              "fault 'address-open:10': line 10 is not between 0 and 9");
+    EXPECT_EQ(Refused({"--fault", "address-open:-1"}),
+              "fault 'address-open:-1': line -1 is not between 0 and 9");
+    EXPECT_EQ(Refused({"--fault", "address-open:x"}), "fault 'address-open:x': 'x' is no line number");
+    EXPECT_EQ(Refused({"--fault", "address-open:1x"}), "fault 'address-open:1x': '1x' is no line number");
+    EXPECT_EQ(Refused({"--fault", "data-bridge:2:2"}), "fault 'data-bridge:2:2' names one line twice");
     EXPECT_EQ(Refused({"chip.bin"}), "unknown option 'chip.bin'; see --help");
     for (const char* base : {"D010", "0x", "0xD01G", "0xFFFD", "0x10000", "0xFF", "-0x378"})
         EXPECT_EQ(Refused({"--base", base}),
@@ -120,8 +156,12 @@ TEST(SimOptions, UsageNamesEveryOptionAndFault) {
     for (const char* option : {"--chip FILE", "--model 1|2", "--absent", "--base ADDR", "--trace FILE",
                                "--fault NAME", "--help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
-    for (const SimFault& fault : SimFaults())
-        EXPECT_NE(usage.find(fault.Name), std::string::npos) << fault.Name;
+    for (const char* fault : {"unpowered", "stuck-fuses", "no-ecr", "data-stuck-0:N", "data-stuck-1:N",
+                              "address-open:N", "a9-open", "address-stuck-1:N", "data-bridge:N:M"})
+        EXPECT_NE(usage.find(std::string("    ") + fault + " "), std::string::npos) << fault;
+    std::istringstream lines(usage);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(line.size(), 80U) << line;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quennel {
@@ -45,27 +46,36 @@ TEST(SettingsFileTest, LivesInTheStartDirectory) {
     EXPECT_EQ(root, "/");
 }
 
-TEST(SettingsFileTest, LinesEndAtCrWithAnLfAfterItSkipped) {
+TEST(SettingsFileTest, LinesEndAtCrLfOrAtALoneCrOrLf) {
     const SettingsLines plain("1\r\n2\r\n");
     EXPECT_EQ(plain.Count(), 2);
     EXPECT_EQ(plain.Line(1), "1");
     EXPECT_EQ(plain.Line(2), "2");
     EXPECT_EQ(plain.Line(3), "");
 
-    const SettingsLines odd("a\nb\rc\r\r\n\nd\r\rlast");
-    EXPECT_EQ(odd.Count(), 6);
-    EXPECT_EQ(odd.Line(1), "a\nb"); // a lone LF belongs to the line
-    EXPECT_EQ(odd.Line(2), "c");    // a lone CR ends it
-    EXPECT_EQ(odd.Line(3), "");
-    EXPECT_EQ(odd.Line(4), "\nd"); // only the LF right after a CR is skipped
+    // As a Linux editor writes it: LF only, the last line without one too.
+    const SettingsLines unix("12\n1\n511\n700\n500\n-8\n100\n1\n/home/op/rom.hex");
+    ASSERT_EQ(unix.Count(), 9);
+    EXPECT_EQ(unix.Number(1), 12);
+    EXPECT_EQ(unix.Number(8), 1);
+    EXPECT_EQ(unix.Line(9), "/home/op/rom.hex");
+
+    const SettingsLines odd("a\nb\rc\r\r\n\nd\n\rlast");
+    EXPECT_EQ(odd.Count(), 8);
+    EXPECT_EQ(odd.Line(1), "a");
+    EXPECT_EQ(odd.Line(2), "b"); // a lone CR ends it
+    EXPECT_EQ(odd.Line(3), "c");
+    EXPECT_EQ(odd.Line(4), ""); // CR LF is one line end
     EXPECT_EQ(odd.Line(5), "");
-    EXPECT_EQ(odd.Line(6), "last"); // the end of the file ends the last line
+    EXPECT_EQ(odd.Line(6), "d");
+    EXPECT_EQ(odd.Line(7), ""); // LF CR is two
+    EXPECT_EQ(odd.Line(8), "last"); // the end of the file ends the last line
     EXPECT_EQ(SettingsLines("x\r\r").Count(), 2);
     EXPECT_EQ(SettingsLines("unended").Line(1), "unended");
 
     EXPECT_EQ(SettingsLines("").Count(), 0);
     EXPECT_EQ(SettingsLines("").Line(1), "");
-    const SettingsLines many("1\r2\r3\r4\r5\r6\r7\r8\r9\r10\r");
+    const SettingsLines many("1\r2\n3\r4\r5\r6\r7\r8\r9\r10\r");
     EXPECT_EQ(many.Count(), 9);
     EXPECT_EQ(many.Line(9), "9");
     EXPECT_EQ(many.Line(10), "");
@@ -73,7 +83,7 @@ TEST(SettingsFileTest, LinesEndAtCrWithAnLfAfterItSkipped) {
 }
 
 TEST(SettingsFileTest, NumberLinesConvertOrNameTheLineInTheError) {
-    const SettingsLines lines("  -12\r$1FF\r $3ff\r+7\r12 \r\r0x10\r5\n\r1 2\r");
+    const SettingsLines lines("  -12\r$1FF\r $3ff\r+7\r12 \r\r0x10\r5\t\r1 2\r");
     EXPECT_EQ(lines.Number(1), -12);
     EXPECT_EQ(lines.Number(2), 511);
     EXPECT_EQ(lines.Number(3), 1023);
@@ -81,7 +91,7 @@ TEST(SettingsFileTest, NumberLinesConvertOrNameTheLineInTheError) {
     EXPECT_EQ(ConversionMessage(lines, 5), "'12 ' is not a valid integer value");
     EXPECT_EQ(ConversionMessage(lines, 6), "'' is not a valid integer value");
     EXPECT_EQ(ConversionMessage(lines, 7), "'0x10' is not a valid integer value");
-    EXPECT_EQ(ConversionMessage(lines, 8), "'5\n' is not a valid integer value");
+    EXPECT_EQ(ConversionMessage(lines, 8), "'5\t' is not a valid integer value");
     EXPECT_EQ(ConversionMessage(lines, 9), "'1 2' is not a valid integer value");
     EXPECT_EQ(ConversionMessage(SettingsLines("1\r2\r"), 3), "'' is not a valid integer value");
 }
@@ -155,6 +165,33 @@ TEST(SettingsFileTest, WrittenFileReplacesTheOldOneAndReadsBack) {
     EXPECT_EQ(lines->Line(LastFileLine), "/media/usb/rom.bin");
 
     EXPECT_FALSE(WriteSettingsFile(directory / "gone" / "Quennel.Cfg", settings));
+}
+
+// The file the start-up could not use is moved aside, never over an
+// earlier copy, and without opening it (a FIFO would block an open).
+TEST(SettingsFileTest, AnUnusableFileIsKeptAside) {
+    TempDirectory directory;
+    const auto path = directory / "Quennel.Cfg";
+    WriteFile(path, "12 \r\nhand edits\r\n");
+    const std::optional<std::filesystem::path> first = KeepUnusableSettings(path);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(*first, directory / "Quennel.Cfg.bad");
+    EXPECT_EQ(ReadFile(*first), "12 \r\nhand edits\r\n");
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    WriteFile(path, "second");
+    const std::optional<std::filesystem::path> second = KeepUnusableSettings(path);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(*second, directory / "Quennel.Cfg.bad.2");
+    EXPECT_EQ(ReadFile(*first), "12 \r\nhand edits\r\n");
+    EXPECT_EQ(ReadFile(*second), "second");
+
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const std::optional<std::filesystem::path> fifo = KeepUnusableSettings(path);
+    ASSERT_TRUE(fifo);
+    EXPECT_TRUE(std::filesystem::is_fifo(*fifo));
+
+    EXPECT_FALSE(KeepUnusableSettings(directory / "gone" / "Quennel.Cfg"));
 }
 
 } // namespace

@@ -13,7 +13,7 @@ struct CliOptions {
     std::string Output;  // OUT of convert
     std::string Device;  // a Device caption, any case
     std::string Type;    // bin, intel, motorola, ascii; empty: by name or first record
-    std::string Port;    // 0x278, 0x378, 0x3BC or sim; empty: search the three real ports
+    std::string Port;    // sim, a base (0x378, 0xD010) or /dev/parportN; empty: search every real port
     std::string SimChip;
     std::string SimModel = "2";
     std::vector<std::string> SimFaults; // faults of the simulated bench, each as a fault name takes it
@@ -30,6 +30,7 @@ enum ExitStatus : int {
     ExitDeviceFailed = 1, // not blank, did not verify or program, cannot be programmed over, no programmer,
                           // no dump identical
     ExitBadUsage = 2,     // also a file that cannot be read, loaded or written
+    ExitPortFailed = 2,   // the port's driver refused a register access
 };
 
 // A run stopped by a signal (Ctrl-C, SIGTERM, SIGHUP) ends as the shell

@@ -9,8 +9,11 @@
 #include "cli/IdentifyCommand.h"
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
+#include "cli/PortChoice.h"
 #include "cli/StopSignals.h"
+#include "device/LatchValues.h"
 #include "device/Quennel.h"
+#include "link/ParportLookup.h"
 #include "link/PortAccess.h"
 #include "link/PpdevPort.h"
 #include "sim/SimulatedBus.h"
@@ -47,20 +50,15 @@ bool ReadsFile(const CliOptions& options) {
            command == "convert" || (command == "identify" && !options.File.empty());
 }
 
-std::string Lower(std::string text) {
-    std::ranges::transform(text, text.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 std::string AddressText(int64_t address) {
     return HexDigits(static_cast<uint32_t>(address), 4);
 }
 
 class Session {
 public:
-    Session(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal)
-        : O(options), Err(err), ShowProgress(errIsTerminal && !options.Quiet),
+    Session(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal,
+            LinuxSystem& system)
+        : O(options), Err(err), System(system), ShowProgress(errIsTerminal && !options.Quiet),
           Console(out, err, ShowProgress) {}
 
     int Run();
@@ -88,10 +86,12 @@ private:
     int RunFileCommand();
     int RunDeviceCommand();
     int RunOperation(const StopSignals& signals);
+    bool PortRefused(bool searching);
     int CloseTrace(int status);
 
     const CliOptions& O;
     std::ostream& Err;
+    LinuxSystem& System;
     const bool ShowProgress;
     CliConsole Console;
 
@@ -166,8 +166,14 @@ bool Session::ResolveOutputType() {
 }
 
 bool Session::ResolvePort() {
-    const std::string port = Lower(O.Port);
-    Simulated = port == "sim";
+    std::string error;
+    const std::optional<PortChoice> choice = ChoosePort(System, O.Port, error);
+    if (!choice) {
+        Fail(error);
+        return false;
+    }
+    Simulated = choice->Simulated;
+    OnlyPort = choice->Base;
     if (!Simulated && (!O.SimChip.empty() || O.SimModel != "2")) {
         Fail("--sim-chip and --sim-model need --port sim");
         return false;
@@ -176,16 +182,7 @@ bool Session::ResolvePort() {
         Fail("--sim-fault needs --port sim");
         return false;
     }
-    if (port.empty() || Simulated)
-        return true;
-    for (uint16_t candidate : CandidatePorts) {
-        if (port == "0x" + Lower(HexDigits(candidate, 3))) {
-            OnlyPort = candidate;
-            return true;
-        }
-    }
-    Fail("unknown port '" + O.Port + "'; use 0x278, 0x378, 0x3BC or sim");
-    return false;
+    return true;
 }
 
 bool Session::ResolveLibrary() {
@@ -312,7 +309,7 @@ void Session::BuildBackEnd() {
         SimBus.Attach(SimulatedPortBase, Programmer);
         BackEnd = &SimBus;
     } else {
-        Hardware = MakeHardwareBackEnd();
+        Hardware = std::make_unique<PpdevPort>(System);
         BackEnd = Hardware.get();
         if (OnlyPort) {
             Filter = std::make_unique<OnePortBackEnd>(*Hardware, *OnlyPort);
@@ -387,7 +384,7 @@ int Session::RunFileCommand() {
     }
     if (O.Command == "identify") {
         // A 4-bit part has bits 0-3 only: the rest of what the file holds is no part of it.
-        if (DataBitsOfClass(s.DeviceClass) == 4)
+        if (IsFourBitClass(s.DeviceClass))
             for (int32_t address = 0; address <= ClampDeviceEnd(s.DeviceEnd); ++address)
                 s.DataBuffer[static_cast<size_t>(address)] &= FourBitCells;
         PrintFingerprints();
@@ -405,9 +402,9 @@ std::optional<std::string> Session::PortAccessLine() const {
         return std::nullopt;
     if (OnlyPort) {
         const uint16_t only[] = {*OnlyPort};
-        return FindPortAccessProblem(HostSystem(), only);
+        return FindPortAccessProblem(System, only);
     }
-    return FindPortAccessProblem(HostSystem(), CandidatePorts);
+    return FindPortAccessProblem(System, SearchOrder(ListParportBases(System)));
 }
 
 int Session::RunDeviceCommand() {
@@ -473,6 +470,8 @@ int Session::RunOperation(const StopSignals& signals) {
     Console.ProcessMessages();
     if (stopped())
         return ExitOk;
+    if (PortRefused(true))
+        return ExitPortFailed;
     Console.Print(ProgrammerCaption(s));
     if (s.ProgrammerModel == 0)
         return ExitDeviceFailed;
@@ -487,6 +486,8 @@ int Session::RunOperation(const StopSignals& signals) {
         Console.ProcessMessages();
         if (stopped())
             return ExitOk;
+        if (PortRefused(false))
+            return ExitPortFailed;
         if (s.StatusFault != 0)
             return ExitDeviceFailed;
     }
@@ -503,15 +504,32 @@ int Session::RunOperation(const StopSignals& signals) {
     Console.ProcessMessages();
     if (stopped())
         return ExitOk;
+    if (PortRefused(false))
+        return ExitPortFailed;
     return s.StatusFault != 0 && O.Command != "read" && O.Command != "identify" ? ExitDeviceFailed : ExitOk;
 }
 
 // The device's part of the buffer, against the dumps in library.
 int Session::Identify(const std::string& library) {
     const SharedState& s = Core->State;
-    const bool fourBit = DataBitsOfClass(s.DeviceClass) == 4;
+    const bool fourBit = IsFourBitClass(s.DeviceClass);
     std::span<const uint8_t> image(s.DataBuffer.data(), static_cast<size_t>(ClampDeviceEnd(s.DeviceEnd)) + 1);
     return IdentifyImage(image, fourBit ? FourBitCells : EightBitCells, library, Console, Err, ShowProgress);
+}
+
+// A register access the port's driver refused ends the run: said on
+// standard error, with what it left the programmer in.
+bool Session::PortRefused(bool searching) {
+    const std::string& fault = searching ? Core->Detection.Refusal() : Core->State.PortFault;
+    if (fault.empty() || (searching && Core->State.ProgrammerModel > 0))
+        return false;
+    Console.EndProgress();
+    Err << "quennel-cli: "
+        << (searching ? fault + "; the search ended there"
+                      : PortFaultLine(fault, Core->Latches.IdleAfterRefusal()))
+        << '\n'
+        << std::flush;
+    return true;
 }
 
 int Session::CloseTrace(int status) {
@@ -526,8 +544,9 @@ int Session::CloseTrace(int status) {
 
 } // namespace
 
-int RunCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-    Session session(options, out, err, errIsTerminal);
+int RunCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal,
+               LinuxSystem& system) {
+    Session session(options, out, err, errIsTerminal, system);
     return session.Run();
 }
 

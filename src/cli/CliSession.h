@@ -4,13 +4,16 @@
 // command through it.
 
 #include "cli/CliOptions.h"
+#include "link/LinuxSystem.h"
 
 #include <ostream>
 
 namespace quennel::cli {
 
 // Runs options.Command; returns the exit status. Output lines go to out,
-// complaints and the progress line to err.
-int RunCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal);
+// complaints and the progress line to err. Real printer ports are reached
+// through system's parallel-port driver.
+int RunCommand(const CliOptions& options, std::ostream& out, std::ostream& err, bool errIsTerminal,
+               LinuxSystem& system = HostSystem());
 
 } // namespace quennel::cli

@@ -1,5 +1,7 @@
 #include "cli/OnePortBackEnd.h"
 
+#include <algorithm>
+
 namespace quennel::cli {
 
 namespace {
@@ -15,12 +17,18 @@ bool OnePortBackEnd::Passes(uint16_t address) const {
 }
 
 uint8_t OnePortBackEnd::ReadByte(uint16_t address) {
-    return Passes(address) ? Inner.ReadByte(address) : EmptyBus;
+    LastPassed = Passes(address);
+    return LastPassed ? Inner.ReadByte(address) : EmptyBus;
 }
 
 void OnePortBackEnd::WriteByte(uint16_t address, uint8_t value) {
-    if (Passes(address))
+    LastPassed = Passes(address);
+    if (LastPassed)
         Inner.WriteByte(address, value);
+}
+
+std::string_view OnePortBackEnd::LastAccessFailure() const {
+    return LastPassed ? Inner.LastAccessFailure() : std::string_view();
 }
 
 // Another port's range opens as an empty one would.
@@ -31,6 +39,13 @@ bool OnePortBackEnd::OpenRange(uint16_t first, uint16_t last, std::string& failu
 void OnePortBackEnd::CloseRange(uint16_t first, uint16_t last) {
     if (first == Base)
         Inner.CloseRange(first, last);
+}
+
+std::vector<uint16_t> OnePortBackEnd::ListedPorts() const {
+    const std::vector<uint16_t> listed = Inner.ListedPorts();
+    if (std::ranges::find(listed, Base) == listed.end())
+        return {};
+    return {Base};
 }
 
 } // namespace quennel::cli

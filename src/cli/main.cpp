@@ -34,7 +34,9 @@ void AddSharedOptions(CLI::App& app, CliOptions& options) {
         ->check(NotEmpty("file format"));
     app.add_option(
            "--port", options.Port,
-           "0x278, 0x378, 0x3BC, or sim for the simulated programmer on 0x378 (default: search the three)")
+           "0x278, 0x378, 0x3BC, any port the kernel lists by its base (0xD010) or /dev/parportN, or sim for "
+           "the simulated programmer on 0x378 (default: search the three, then every other port the kernel "
+           "lists)")
         ->check(NotEmpty("port"));
     app.add_option("--sim-chip", options.SimChip,
                    "1024-byte image of the simulated chip, locked while in use, created blank when missing, "
@@ -112,9 +114,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 success; 1 the device failed (not blank, did not verify or program, cannot take "
-        "the image), no programmer was found, or identify found no identical dump; 2 bad usage, or a file "
-        "that cannot be read, loaded or written; 128 + the signal when stopped by Ctrl-C (130), SIGTERM "
-        "(143) or SIGHUP (129).");
+        "the image), no programmer was found, or identify found no identical dump; 2 bad usage, a file "
+        "that cannot be read, loaded or written, or a register access the port's driver refused; 128 + the "
+        "signal when stopped by Ctrl-C (130), SIGTERM (143) or SIGHUP (129).");
 
     try {
         app.parse(argc, argv);

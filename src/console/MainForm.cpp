@@ -165,7 +165,13 @@ void TMainForm::FindProgrammer() {
 }
 
 void TMainForm::TellPortAccessProblem() {
-    if (State().ProgrammerModel > 0 || !PortAccessProblem)
+    if (State().ProgrammerModel > 0)
+        return;
+    if (const std::string& refusal = Core().Detection.Refusal(); !refusal.empty()) {
+        ShowStatus(PortFaultCaption(refusal));
+        return;
+    }
+    if (!PortAccessProblem)
         return;
     if (const std::optional<std::string> problem = PortAccessProblem())
         ShowStatus(*problem);

@@ -21,8 +21,9 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--help") == 0) {
             std::cout << "Usage: quennel [--help | --version]\n\n"
                          "The bench window: reads, blank-checks, verifies and programs bipolar fuse\n"
-                         "PROMs through the programmer on one of the printer ports 0x278, 0x378 and\n"
-                         "0x3BC. quennel-sim runs the same window over a simulated programmer.\n\n"
+                         "PROMs through the programmer on a printer port: 0x278, 0x378 or 0x3BC,\n"
+                         "or any other port the kernel lists (a port card). quennel-sim runs the\n"
+                         "same window over a simulated programmer.\n\n"
                          "Options:\n"
                          "  --help     show this text\n"
                          "  --version  show the version\n";
@@ -34,8 +35,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<quennel::PortBackEnd> hardware = quennel::MakeHardwareBackEnd();
     quennel::QtDialogs dialogs;
     quennel::TMainForm form(*hardware, dialogs);
-    form.PortAccessProblem = [] {
-        return quennel::FindPortAccessProblem(quennel::HostSystem(), quennel::CandidatePorts);
+    form.PortAccessProblem = [&hardware] {
+        return quennel::FindPortAccessProblem(quennel::HostSystem(),
+                                              quennel::SearchOrder(hardware->ListedPorts()));
     };
     quennel::CloseOnShutdownSignals(form);
     form.show();

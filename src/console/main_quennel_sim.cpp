@@ -1,5 +1,6 @@
 // quennel-sim: the window over a simulated programmer on the printer port at
-// 0x378, with a simulated fuse PROM kept in a file between runs.
+// 0x378 (or the base asked for), with a simulated fuse PROM kept in a file
+// between runs.
 
 #include "console/MainForm.h"
 #include "console/QtDialogs.h"
@@ -13,12 +14,6 @@
 #include <QApplication>
 #include <iostream>
 #include <memory>
-
-namespace {
-
-constexpr uint16_t SimulatedPortBase = 0x378;
-
-} // namespace
 
 int main(int argc, char** argv) {
     using namespace quennel;
@@ -48,9 +43,12 @@ int main(int argc, char** argv) {
         std::cerr << "quennel-sim: " << error << '\n';
         return 2;
     }
+    // The port is one the system lists, as the kernel lists a card's; the
+    // search finds one at another base after the standard three.
     SimulatedBus bus;
+    bus.Listed = {options.Base};
     if (!options.Absent)
-        bus.Attach(SimulatedPortBase, programmer);
+        bus.Attach(options.Base, programmer);
     std::unique_ptr<BusTrace> trace;
     if (!options.TraceFile.empty()) {
         trace = std::make_unique<BusTrace>();

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace quennel {
 
@@ -22,6 +23,10 @@ struct SharedState {
     uint16_t ControlPort = 0; // PortBase + 2
     uint8_t SavedEcr = 0;     // the ECR as the last OpenPort found it
     bool PortOpen = false;    // between OpenPort and ClosePort; nothing touches a released port
+    // Why the port's driver refused a register access since the port was
+    // opened ("parport1: control write failed: No such device"); empty
+    // while none was. A refusal also ends the running pass.
+    std::string PortFault;
 
     // Latch protocol: the next latch byte (low 8 bits used) and the byte read back.
     uint16_t LatchValue = 0;

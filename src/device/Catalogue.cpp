@@ -1,5 +1,7 @@
 #include "device/Catalogue.h"
 
+#include "device/LatchValues.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -114,7 +116,7 @@ std::string_view SeatingText(const CatalogueRow& row) {
 }
 
 int DataBitsOfClass(int32_t deviceClass) {
-    return deviceClass == 3 || deviceClass == 4 ? 4 : 8;
+    return ValuesOfClass(deviceClass).DataBits;
 }
 
 } // namespace quennel

@@ -1,5 +1,7 @@
 #include "device/DeviceCycle.h"
 
+#include "device/LatchValues.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -9,15 +11,6 @@ namespace {
 constexpr int32_t SettleMs = 100;
 constexpr int32_t ProgramSettleMs = 50;
 constexpr int32_t PulseMs = 10;
-
-// Bit 2 of latch 01 is what the pulse drops and raises again.
-constexpr int32_t Latch01PulseBit = 0x04;
-constexpr uint8_t Latch02Pulse = 0x12;
-constexpr uint8_t Latch02AfterPulse = 0x1A;
-
-bool IsFourBitClass(int32_t deviceClass) {
-    return deviceClass == 3 || deviceClass == 4;
-}
 } // namespace
 
 int32_t LastPassAddress(int32_t deviceEnd) {
@@ -29,7 +22,7 @@ DeviceCycle::DeviceCycle(SharedState& state, LatchProtocol& latches, DelayTimer&
     : S(state), Latches(latches), Timer(timer), Console(console) {}
 
 uint8_t DeviceCycle::AddressBit8() const {
-    return (S.CurrentAddress & 0x100) != 0 ? 0x01 : 0x00;
+    return (S.CurrentAddress & 0x100) != 0 ? Latch0BAddressBit8 : 0x00;
 }
 
 uint8_t DeviceCycle::AddressBit9() const {
@@ -48,24 +41,11 @@ void DeviceCycle::Wait(int32_t ms) {
 }
 
 void DeviceCycle::SetIdleState() {
-    if (S.ProgrammerModel >= 1) {
-        S.LatchValue = 0x00;
-        Latches.Latch03();
-        S.LatchValue = 0x3B;
-        Latches.Latch02();
-        S.LatchValue = 0xE4;
-        Latches.Latch01();
-        S.LatchValue = 0x76;
-        Latches.Latch0B();
-        S.LatchValue = 0x00;
-        Latches.Latch09();
-        Latches.ParkControl();
-        S.LatchValue = 0xA0;
-        Latches.Latch03();
-    }
+    if (S.ProgrammerModel >= 1)
+        Latches.WriteIdleState(IdleSequence);
     // A stop that arrived before this idle state (inside a command frame's
-    // message pump) must still end the pass that follows.
-    S.EndReached = S.StopRequested ? StopEndCount : 0;
+    // message pump), or a refused port access, must still end the pass that follows.
+    S.EndReached = S.StopRequested || !S.PortFault.empty() ? StopEndCount : 0;
     S.CurrentAddress = 0;
 }
 
@@ -81,17 +61,17 @@ void DeviceCycle::ApplySetup() {
 }
 
 void DeviceCycle::ReadSetup() {
-    S.Latch0BMode = 0x62;
-    S.Latch01Address = 0xE5;
-    S.Latch02Mode = 0x3B;
+    S.Latch0BMode = ReadSetupValues.Latch0BMode;
+    S.Latch01Address = ReadSetupValues.Latch01Address;
+    S.Latch02Mode = ReadSetupValues.Latch02Mode;
     ApplySetup();
 }
 
 void DeviceCycle::ProgramSetup() {
-    S.Latch0BMode = (S.DeviceClass == 2 || S.DeviceClass == 3) ? 0x22 : 0x62;
-    S.Latch01Address = 0xE5;
-    S.Latch01Program = 0x65;
-    S.Latch02Mode = 0x1A;
+    S.Latch0BMode = ValuesOfClass(S.DeviceClass).ProgramLatch0BMode;
+    S.Latch01Address = ProgramLatch01Address;
+    S.Latch01Program = ProgramLatch01Program;
+    S.Latch02Mode = ProgramLatch02Mode;
     ApplySetup();
     Wait(ProgramSettleMs);
 }
@@ -99,11 +79,14 @@ void DeviceCycle::ProgramSetup() {
 void DeviceCycle::SetAddress() {
     S.LatchValue = static_cast<uint16_t>(S.CurrentAddress & 0xFF);
     Latches.Latch09();
-    S.Latch0BAddress = static_cast<uint16_t>((S.Latch0BMode & ~0x01) | AddressBit8());
+    S.Latch0BAddress = static_cast<uint16_t>((S.Latch0BMode & ~Latch0BAddressBit8) | AddressBit8());
     S.LatchValue = S.Latch0BAddress;
     Latches.Latch0B();
     Put01(S.Latch01Address);
+    ShowAddress();
+}
 
+void DeviceCycle::ShowAddress() {
     char caption[8];
     std::snprintf(caption, sizeof caption, "%04X", static_cast<unsigned>(S.CurrentAddress & 0xFFFF));
     Console.ShowAddress(caption);
@@ -125,7 +108,7 @@ void DeviceCycle::ProgramCell() {
     // An address outside the buffer has no byte to program: no fuse is blown for it.
     const bool inBuffer = S.CurrentAddress >= 0 && S.CurrentAddress < BufferSize;
     const uint8_t wanted = inBuffer ? S.DataBuffer[static_cast<size_t>(S.CurrentAddress)] : 0;
-    const int bits = IsFourBitClass(S.DeviceClass) ? 4 : 8;
+    const int bits = ValuesOfClass(S.DeviceClass).DataBits;
     for (int n = 0; n < bits; ++n) {
         if (S.EndReached != 0) // the pass was ended from outside during a pulse
             return;
@@ -133,43 +116,41 @@ void DeviceCycle::ProgramCell() {
             continue;
         S.ProgramBit = static_cast<uint16_t>(n);
         ProgramPulse();
+        if (AfterPulse)
+            AfterPulse();
     }
 }
 
 void DeviceCycle::ProgramPulse() {
-    switch (S.DeviceClass) {
-    case 1:
-    case 3:
-    case 6:
+    switch (ValuesOfClass(S.DeviceClass).Pulse) {
+    case PulseRoutine::Signetics:
         PulseSignetics();
         break;
-    case 2:
-    case 4:
-    case 5:
+    case PulseRoutine::National:
         PulseNational();
         break;
-    default:
+    case PulseRoutine::None:
         break; // no device chosen: nothing is programmed
     }
 }
 
 void DeviceCycle::PulseSignetics() {
-    Pulse(0x66, 0x62);
+    Pulse(SigneticsPulseValues);
 }
 void DeviceCycle::PulseNational() {
-    Pulse(0x36, 0x22);
+    Pulse(NationalPulseValues);
 }
 
 // The pulse lasts the 10 ms wait, never less. The wait processes pending
 // messages from its first moment on, inside its own 10 ms, so no pump of
 // its own comes before it: that would only lengthen every pulse. Should the
 // port be released meanwhile, the latch routines drop the rest.
-void DeviceCycle::Pulse(uint8_t latch0BHeld, uint8_t latch0BAfter) {
+void DeviceCycle::Pulse(const PulseValues& values) {
     S.PulseInFlight = true;
-    const uint8_t a8 = static_cast<uint8_t>(S.Latch0BAddress & 0x01);
-    S.LatchValue = Latch02Pulse;
+    const uint8_t a8 = static_cast<uint8_t>(S.Latch0BAddress & Latch0BAddressBit8);
+    S.LatchValue = PulseLatch02;
     Latches.Latch02();
-    S.LatchValue = latch0BHeld | a8;
+    S.LatchValue = values.Latch0BHeld | a8;
     Latches.Latch0B();
     S.LatchValue = S.ProgramBit;
     Latches.Latch0A();
@@ -178,11 +159,11 @@ void DeviceCycle::Pulse(uint8_t latch0BHeld, uint8_t latch0BAfter) {
     Wait(PulseMs);
     Put01(S.Latch01Program & ~Latch01PulseBit);
     Put01(S.Latch01Address);
-    S.LatchValue = latch0BHeld | a8;
+    S.LatchValue = values.Latch0BHeld | a8;
     Latches.Latch0B();
-    S.LatchValue = latch0BAfter | a8;
+    S.LatchValue = values.Latch0BAfter | a8;
     Latches.Latch0B();
-    S.LatchValue = Latch02AfterPulse;
+    S.LatchValue = PulseLatch02After;
     Latches.Latch02();
     S.PulseInFlight = false;
 }

@@ -5,6 +5,7 @@
 
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
+#include "device/LatchValues.h"
 #include "link/DelayTimer.h"
 #include "link/LatchProtocol.h"
 
@@ -12,11 +13,6 @@
 #include <functional>
 
 namespace quennel {
-
-// The programmer's address-bit-9 line: bit 3 of latch 01, used by no other
-// latch 01 value. It carries A9 of the 1k x 8 part on every latch 01 write
-// made while a cell at 0x200..0x3FF is presented.
-inline constexpr uint8_t Latch01AddressBit9 = 0x08;
 
 // The last address a pass may reach: DeviceEnd bounded to the buffer, so a
 // value from an altered settings file never indexes past DataBuffer (above
@@ -37,6 +33,8 @@ public:
 
     // Presents CurrentAddress and shows it on the address display.
     void SetAddress();
+    // Shows CurrentAddress on the address display.
+    void ShowAddress();
     // Presents CurrentAddress and leaves the cell's data in ReadValue.
     void ReadCell();
     // Presents CurrentAddress and gives one pulse for every 1-bit of its
@@ -53,8 +51,12 @@ public:
     // is no longer 0 (the end of the device, or a close from outside).
     void RunPass(const std::function<void()>& cell);
 
+    // Runs after each pulse ProgramCell gives, with CurrentAddress and
+    // ProgramBit still those of the pulse (a programming run's checks).
+    std::function<void()> AfterPulse;
+
 private:
-    void Pulse(uint8_t latch0BHeld, uint8_t latch0BAfter);
+    void Pulse(const PulseValues& values);
     void Put01(int32_t value);
     void Wait(int32_t ms);
     uint8_t AddressBit9() const;

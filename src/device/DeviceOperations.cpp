@@ -2,17 +2,15 @@
 
 #include "buffer/IntegerText.h"
 #include "device/FaultDiagnosis.h"
+#include "device/LatchValues.h"
 
+#include <algorithm>
 #include <span>
 
 namespace quennel {
 
 namespace {
 constexpr int32_t SettleBeforeVerifyMs = 75;
-
-bool IsFourBitClass(int32_t deviceClass) {
-    return deviceClass == 3 || deviceClass == 4;
-}
 } // namespace
 
 std::string BlankFaultLine(int32_t address, uint8_t found) {
@@ -26,18 +24,46 @@ std::string VerifyFaultLine(int32_t address, uint8_t expected, uint8_t found) {
 
 DeviceOperations::DeviceOperations(SharedState& state, DeviceCycle& cycle, CommandFrame& frame,
                                    DelayTimer& timer, OperatorConsole& console)
-    : S(state), Cycle(cycle), Frame(frame), Timer(timer), Console(console) {}
+    : S(state), Cycle(cycle), Frame(frame), Timer(timer), Console(console), Guard(state, cycle) {}
 
 // A pass that ends by itself leaves EndReached at 1 (2 after the compare's
 // own stop on the last cell); only a stop from outside reaches StopEndCount.
-void DeviceOperations::RunPass(void (DeviceOperations::*cell)()) {
-    Cycle.RunPass([this, cell] { (this->*cell)(); });
+void DeviceOperations::RunPass(const std::function<void()>& cell) {
+    Cycle.RunPass(cell);
     Stopped = S.EndReached >= StopEndCount;
 }
 
+// A cell whose read the port refused is not judged: its value came from nowhere.
+void DeviceOperations::RunReadPass(void (DeviceOperations::*judge)()) {
+    PassRead.fill(0);
+    RunPass([this, judge] {
+        Cycle.ReadCell();
+        if (!S.PortFault.empty())
+            return;
+        PassRead[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
+        (this->*judge)();
+    });
+}
+
+bool DeviceOperations::NoteIdenticalHalves(bool freshList) {
+    constexpr size_t Half = BufferSize / 2;
+    if (Stopped || LastPassAddress(S.DeviceEnd) != BufferSize - 1)
+        return false;
+    const bool blank = std::ranges::all_of(PassRead, [](uint8_t byte) { return byte == 0; });
+    if (blank || !std::equal(PassRead.begin(), PassRead.begin() + Half, PassRead.begin() + Half))
+        return false;
+    if (freshList)
+        Console.ClearResults();
+    Console.ShowResults(true);
+    Console.AddResult(IdenticalHalvesLine);
+    return true;
+}
+
+// A pass ended by a refused port access says so when the frame unlocks.
 void DeviceOperations::ShowStopped() {
     S.StatusFault = 1;
-    Console.ShowStatus(StoppedCaption);
+    if (S.PortFault.empty())
+        Console.ShowStatus(StoppedCaption);
 }
 
 uint8_t DeviceOperations::BufferByte() const {
@@ -58,8 +84,6 @@ void DeviceOperations::ShowDiagnosis(const std::array<uint8_t, BufferSize>& expe
 }
 
 void DeviceOperations::BlankCell() {
-    Cycle.ReadCell();
-    PassRead[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
     if (S.ReadValue == 0x00)
         return;
     Console.AddResult(BlankFaultLine(S.CurrentAddress, S.ReadValue));
@@ -73,7 +97,7 @@ void DeviceOperations::Blank_ChkClick() {
     Cycle.ReadSetup();
     Console.ClearResults();
     Console.ShowResults(true);
-    RunPass(&DeviceOperations::BlankCell);
+    RunReadPass(&DeviceOperations::BlankCell);
     if (Stopped) {
         ShowStopped();
     } else if (S.StatusFault == 1) {
@@ -88,8 +112,6 @@ void DeviceOperations::Blank_ChkClick() {
 
 // All eight bits of the buffer byte count, also for a 4-bit part.
 void DeviceOperations::VerifyCell() {
-    Cycle.ReadCell();
-    PassRead[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
     const uint8_t expected = BufferByte();
     if (expected == S.ReadValue)
         return;
@@ -104,7 +126,7 @@ void DeviceOperations::VerifyDevice() {
     Console.ShowResults(true);
     Console.ClearResults();
     Cycle.ReadSetup();
-    RunPass(&DeviceOperations::VerifyCell);
+    RunReadPass(&DeviceOperations::VerifyCell);
     if (Stopped) {
         ShowStopped();
     } else if (S.StatusFault == 1) {
@@ -114,6 +136,8 @@ void DeviceOperations::VerifyDevice() {
         Console.ShowStatus("Device Verified to Buffer....");
         Console.ShowResults(false);
     }
+    // After a failed verify the diagnosis reads the halves with the rest.
+    HalvesNoted = S.StatusFault == 0 && NoteIdenticalHalves(false);
     Frame.UnlockControls();
 }
 
@@ -124,7 +148,6 @@ void DeviceOperations::Verify_EpromClick() {
 }
 
 void DeviceOperations::MoveCell() {
-    Cycle.ReadCell();
     S.DataBuffer[static_cast<size_t>(S.CurrentAddress)] = S.ReadValue;
 }
 
@@ -132,7 +155,7 @@ void DeviceOperations::Move_EpromClick() {
     Frame.LockControls();
     Console.ShowStatus("Moving Device to Buffer....");
     Cycle.ReadSetup();
-    RunPass(&DeviceOperations::MoveCell);
+    RunReadPass(&DeviceOperations::MoveCell);
     const bool stopped = Stopped;
     if (!stopped)
         Console.ShowStatus("Device Has Been Moved to Buffer....");
@@ -141,13 +164,13 @@ void DeviceOperations::Move_EpromClick() {
     // move is marked after it.
     if (stopped)
         ShowStopped();
+    NoteIdenticalHalves(true);
     Frame.UnlockControls();
 }
 
 // The device can be programmed over when every bit that reads 1 is also 1 in
 // the buffer byte (its low four bits for a 4-bit part).
 void DeviceOperations::CompareCell() {
-    Cycle.ReadCell();
     uint8_t wanted = BufferByte();
     if (IsFourBitClass(S.DeviceClass))
         wanted &= 0x0F;
@@ -161,7 +184,7 @@ void DeviceOperations::CompareClick() {
     Frame.LockControls();
     Console.ShowStatus("Comparing Device for Re-Progamablity....");
     Cycle.ReadSetup();
-    RunPass(&DeviceOperations::CompareCell);
+    RunReadPass(&DeviceOperations::CompareCell);
     if (Stopped)
         ShowStopped();
     else if (S.StatusFault == 1)
@@ -177,8 +200,20 @@ void DeviceOperations::CompareClick() {
 void DeviceOperations::Program_EpromClick() {
     Frame.LockControls();
     Console.ShowStatus("Programming Device from Buffer....");
+    Guard.Arm();
     Cycle.ProgramSetup();
-    RunPass(&DeviceOperations::ProgramCell);
+    RunPass([this] { Cycle.ProgramCell(); });
+    Guard.Disarm();
+    if (Guard.Missed()) {
+        // Stopped at once: no verify, whose list would only repeat the miss.
+        S.StatusFault = 1;
+        Console.ShowStatus(AddressBit9Caption);
+        Console.ClearResults();
+        Console.ShowResults(true);
+        Console.AddResult(Guard.MissLine());
+        Frame.UnlockControls();
+        return;
+    }
     if (!Stopped && S.PortOpen) {
         Cycle.SetIdleState();
         S.DelayMs = SettleBeforeVerifyMs;
@@ -192,18 +227,15 @@ void DeviceOperations::Program_EpromClick() {
         return;
     }
     VerifyDevice();
-    if (Stopped)
-        return; // VerifyDevice has shown the stop and unlocked
+    if (Stopped || !S.PortFault.empty())
+        return; // VerifyDevice has shown the stop or the port's refusal, and unlocked
     if (S.StatusFault == 1) {
         Console.ShowStatus("Device Did NOT Program....");
     } else {
         Console.ShowStatus("Device is Programmed....");
-        Console.ShowResults(false);
+        if (!HalvesNoted)
+            Console.ShowResults(false);
     }
-}
-
-void DeviceOperations::ProgramCell() {
-    Cycle.ProgramCell();
 }
 
 } // namespace quennel

@@ -7,11 +7,13 @@
 
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
+#include "device/AddressBit9Guard.h"
 #include "device/CommandFrame.h"
 #include "device/DeviceCycle.h"
 #include "link/DelayTimer.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 namespace quennel {
@@ -43,14 +45,19 @@ public:
 
 private:
     // Runs cell over the device and notes whether the pass was cut short.
-    void RunPass(void (DeviceOperations::*cell)());
+    void RunPass(const std::function<void()>& cell);
+    // Reads each cell and judges it, unless the port refused the read.
+    void RunReadPass(void (DeviceOperations::*judge)());
     void BlankCell();
     void VerifyCell();
     void MoveCell();
     void CompareCell();
-    void ProgramCell();
     uint8_t BufferByte() const;
     void ShowStopped();
+    // After a whole read of a 1k x 8 part whose halves came back the same
+    // and not blank: the line that says address bit 9 may not reach it (on
+    // a fresh result list when asked). True when it was added.
+    bool NoteIdenticalHalves(bool freshList);
     // The diagnosis of a failed blank check or verify, after its fault list.
     void ShowDiagnosis(const std::array<uint8_t, BufferSize>& expected);
 
@@ -59,8 +66,11 @@ private:
     CommandFrame& Frame;
     DelayTimer& Timer;
     OperatorConsole& Console;
+    AddressBit9Guard Guard;
     bool Stopped = false;
-    // Every cell the running blank check or verify read, for its diagnosis.
+    bool HalvesNoted = false;
+    // Every cell the last read pass read: for the diagnosis of a failed
+    // blank check or verify, and the halves of a 1k x 8 part.
     std::array<uint8_t, BufferSize> PassRead{};
 };
 

@@ -1,15 +1,25 @@
 #include "device/Quennel.h"
 
+#include "device/LatchValues.h"
+#include "link/CrashIdle.h"
+
+#include <vector>
+
 namespace quennel {
 
 QuennelCore::QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrace* trace)
     : Port(backEnd, trace), Latches(State, Port, console), Timer(State, console),
       Detection(State, Latches, Port, Timer, console), Cycle(State, Latches, Timer, console),
-      Frame(State, Cycle, console), Operations(State, Cycle, Frame, Timer, console) {
+      Frame(State, Cycle, Latches, console), Operations(State, Cycle, Frame, Timer, console) {
     // The trace file is written in the waits, where the message thread has
     // time to spare, rather than by the next access, which may be in a pulse.
     if (trace)
         Timer.WhileWaiting = [trace] { trace->FlushIfDueSoon(); };
+    // What a crash writes to a real port, prepared now: the idle state.
+    std::vector<RegisterWrite> idle;
+    for (const LatchStep& step : IdleSequence)
+        LatchProtocol::AppendRegisterWrites(step, idle);
+    SetCrashIdleWrites(idle);
 }
 
 void QuennelCore::SelectDevice(const CatalogueRow& row) {

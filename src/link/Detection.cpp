@@ -1,5 +1,6 @@
 #include "link/Detection.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quennel {
@@ -63,15 +64,27 @@ void ProgrammerDetection::TryPort() {
     Latches.Latch02();
     ReadBackTest(FirstTestByte);
     ReadBackTest(SecondTestByte); // also after a failed first byte, so both lines show
+    if (!S.PortFault.empty())
+        RejectRefusedPort();
     if (S.ProgrammerModel == 0)
         Latches.ClosePort();
 }
 
+// A port whose driver refused an access is no port to program through,
+// whatever its test bytes showed.
+void ProgrammerDetection::RejectRefusedPort() {
+    S.ProgrammerModel = 0;
+    if (FirstRefusal.empty())
+        FirstRefusal = S.PortFault;
+    Console.AddResult(RefusedPortLine(S.PortBase, S.PortFault));
+}
+
 void ProgrammerDetection::FindProgrammer() {
+    FirstRefusal.clear();
     S.StatusFault = 1;
     Console.ShowResults(true);
 
-    for (uint16_t candidate : CandidatePorts) {
+    for (uint16_t candidate : SearchOrder(Port.ListedPorts())) {
         S.PortBase = candidate;
         TryPort();
         if (S.ProgrammerModel != 0)
@@ -99,12 +112,23 @@ void ProgrammerDetection::FindProgrammer() {
         S.ProgrammerModel = 0;
         return;
     }
+    if (!S.PortFault.empty()) {
+        RejectRefusedPort();
+        Latches.ClosePort();
+        ShowNotFound();
+        return;
+    }
     TryPort();
     if (S.ProgrammerModel == 0) {
         ShowNotFound();
         return;
     }
     ModelCheck();
+    if (!S.PortFault.empty()) {
+        RejectRefusedPort();
+        Latches.ClosePort();
+        ShowNotFound();
+    }
 }
 
 void ProgrammerDetection::ModelCheck() {
@@ -133,8 +157,15 @@ void ProgrammerDetection::ShowNotFound() {
 // The burst goes straight to the registers, and like every register access
 // it stays off a port that has been given back.
 void ProgrammerDetection::WriteRegister(uint16_t address, uint8_t value) {
-    if (S.PortOpen)
-        Port.PortOut(address, value);
+    Latches.WriteRegister(address, value);
+}
+
+std::vector<uint16_t> SearchOrder(const std::vector<uint16_t>& listed) {
+    std::vector<uint16_t> order(CandidatePorts.begin(), CandidatePorts.end());
+    for (uint16_t base : listed)
+        if (std::ranges::find(order, base) == order.end())
+            order.push_back(base);
+    return order;
 }
 
 std::string ProgrammerCaption(const SharedState& state) {
@@ -144,6 +175,10 @@ std::string ProgrammerCaption(const SharedState& state) {
     if (state.ProgrammerModel == 1)
         caption += "  Old TP";
     return caption;
+}
+
+std::string RefusedPortLine(uint16_t portBase, const std::string& reason) {
+    return "Port Address - " + Hex(portBase, 4) + " Refused - " + reason;
 }
 
 std::string ReadBackLine(uint16_t portBase, uint8_t expected, uint8_t found) {

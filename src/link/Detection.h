@@ -1,8 +1,8 @@
 #pragma once
-// Finding the programmer: the three printer ports are tried in a fixed
-// order, the first where both test bytes come back is confirmed after a
-// pause, and a burst of control patterns then tells the older model from
-// the current one.
+// Finding the programmer: the three standard printer ports are tried in a
+// fixed order, then any other port the system lists; the first where both
+// test bytes come back is confirmed after a pause, and a burst of control
+// patterns then tells the older model from the current one.
 
 #include "core/OperatorConsole.h"
 #include "core/SharedState.h"
@@ -13,11 +13,16 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quennel {
 
-// The ports tried, in order (LPT1, LPT2, LPT3 to the operator).
+// The standard ports, tried first and in this order (LPT1, LPT2, LPT3 to the operator).
 inline constexpr std::array<uint16_t, 3> CandidatePorts{0x278, 0x378, 0x3BC};
+
+// The ports a search tries: the standard three, then every other port the
+// system lists (a card at 0xD010 ...), in the system's order.
+std::vector<uint16_t> SearchOrder(const std::vector<uint16_t>& listed);
 
 class ProgrammerDetection {
 public:
@@ -34,9 +39,13 @@ public:
     void ReadBackTest(uint8_t expected);
     // Tells model 1 from model 2 on the port just found.
     void ModelCheck();
+    // Why the port's driver refused an access to a port that the last search
+    // therefore rejected (the first such port); empty when none did.
+    const std::string& Refusal() const { return FirstRefusal; }
 
 private:
     void ShowNotFound();
+    void RejectRefusedPort();
     void WriteRegister(uint16_t address, uint8_t value);
 
     SharedState& S;
@@ -44,6 +53,7 @@ private:
     NTPort& Port;
     DelayTimer& Timer;
     OperatorConsole& Console;
+    std::string FirstRefusal;
 };
 
 // The programmer's part of the status line, from ProgrammerModel and PortBase.
@@ -51,5 +61,7 @@ std::string ProgrammerCaption(const SharedState& state);
 
 // The diagnostic line of one read-back test.
 std::string ReadBackLine(uint16_t portBase, uint8_t expected, uint8_t found);
+// The diagnostic line of a port whose driver refused an access.
+std::string RefusedPortLine(uint16_t portBase, const std::string& reason);
 
 } // namespace quennel

@@ -27,6 +27,12 @@ public:
         return ::ioctl(descriptor, request, argument) == 0 ? 0 : -errno;
     }
 
+    SignalSafeIoctl IoctlForSignals() override {
+        return [](int descriptor, unsigned long request, void* argument) {
+            return ::ioctl(descriptor, request, argument);
+        };
+    }
+
     // procfs reports a size of 0, so the file is read to its end rather than by its size.
     std::optional<std::string> ReadTextFile(const std::string& path) override {
         std::ifstream file(path);

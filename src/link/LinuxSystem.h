@@ -25,6 +25,10 @@ public:
     virtual void Close(int descriptor) = 0;
     // 0, or -errno.
     virtual int Ioctl(int descriptor, unsigned long request, void* argument) = 0;
+    // The same call for a signal handler: a plain function that makes the
+    // call and nothing else (no allocation, no lock); 0 or non-zero.
+    using SignalSafeIoctl = int (*)(int descriptor, unsigned long request, void* argument);
+    virtual SignalSafeIoctl IoctlForSignals() = 0;
 
     // The whole text of a small file (procfs entries), or nothing when it cannot be read.
     virtual std::optional<std::string> ReadTextFile(const std::string& path) = 0;

@@ -13,10 +13,14 @@ void NTPort::SetFastMode(int32_t mode) {
         Trace->Call("SetFastMode", {static_cast<uint32_t>(mode)});
 }
 
+// The ECR is never a register the port's driver is asked for, so these
+// two are never refused.
 uint16_t NTPort::Inp(uint16_t address) {
     if (Trace)
         Trace->Call("Inp", {address}, {4});
-    return PortIn(address);
+    uint8_t value = 0;
+    PortIn(address, value);
+    return value;
 }
 
 void NTPort::Outp(uint16_t address, uint16_t value) {
@@ -55,17 +59,28 @@ uint32_t NTPort::GetLastState(char* text) {
     return Failure.empty() ? 0 : 1;
 }
 
-uint8_t NTPort::PortIn(uint16_t address) {
-    uint8_t value = BackEnd.ReadByte(address);
+bool NTPort::Checked(uint16_t address) {
+    const std::string_view refusal = BackEnd.LastAccessFailure();
+    if (refusal.empty())
+        return true;
+    RefusedAccess = refusal;
     if (Trace)
-        Trace->Read(address, value);
-    return value;
+        Trace->Call("Refused", {address}, {4});
+    return false;
 }
 
-void NTPort::PortOut(uint16_t address, uint8_t value) {
+bool NTPort::PortIn(uint16_t address, uint8_t& value) {
+    value = BackEnd.ReadByte(address);
+    if (Trace)
+        Trace->Read(address, value);
+    return Checked(address);
+}
+
+bool NTPort::PortOut(uint16_t address, uint8_t value) {
     BackEnd.WriteByte(address, value);
     if (Trace)
         Trace->Write(address, value);
+    return Checked(address);
 }
 
 } // namespace quennel

@@ -33,9 +33,16 @@ public:
     // characters and a terminating zero.
     uint32_t GetLastState(char* text);
 
-    // Direct byte I/O on an opened range.
-    uint8_t PortIn(uint16_t address);
-    void PortOut(uint16_t address, uint8_t value);
+    // Direct byte I/O on an opened range. False when the port's driver
+    // refused the access, the reason then in AccessFailure(); a refused read
+    // gives 0xFF. The trace shows the refusal after the access.
+    bool PortIn(uint16_t address, uint8_t& value);
+    bool PortOut(uint16_t address, uint8_t value);
+    const std::string& AccessFailure() const { return RefusedAccess; }
+
+    // The printer ports the system lists, by base, in its order: where the
+    // search looks after the standard three.
+    std::vector<uint16_t> ListedPorts() const { return BackEnd.ListedPorts(); }
 
     void AttachTrace(BusTrace* trace) { Trace = trace; }
 
@@ -43,7 +50,10 @@ private:
     PortBackEnd& BackEnd;
     BusTrace* Trace;
     bool RangeNeedsOpening;
-    std::string Failure; // reason of the last failed call, empty after success
+    std::string Failure;       // reason of the last failed call, empty after success
+    std::string RefusedAccess; // reason of the last refused byte access
+
+    bool Checked(uint16_t address);
 };
 
 } // namespace quennel

@@ -21,15 +21,6 @@ std::optional<int> PortNumberOf(std::string_view name) {
     return number;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    constexpr std::string_view Blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(Blanks);
-    if (first == std::string_view::npos)
-        return {};
-    size_t last = text.find_last_not_of(Blanks);
-    return text.substr(first, last - first + 1);
-}
-
 } // namespace
 
 std::string KernelParport::Name() const {
@@ -76,6 +67,14 @@ std::vector<KernelParport> ListParports(LinuxSystem& system) {
     return ports;
 }
 
+std::vector<uint16_t> ListParportBases(LinuxSystem& system) {
+    std::vector<uint16_t> bases;
+    for (const KernelParport& port : ListParports(system))
+        if (port.Base <= 0xFFFF && std::ranges::find(bases, port.Base) == bases.end())
+            bases.push_back(static_cast<uint16_t>(port.Base));
+    return bases;
+}
+
 std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base) {
     for (const KernelParport& port : ListParports(system))
         if (port.Base == base)
@@ -83,14 +82,11 @@ std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base) {
     return std::nullopt;
 }
 
-std::optional<std::string> ParportHolder(LinuxSystem& system, const KernelParport& port) {
-    std::optional<std::string> entry = system.ReadTextFile(port.ProcDirectory() + "/devices/active");
-    if (!entry)
-        return std::nullopt;
-    std::string_view holder = Trimmed(*entry);
-    if (holder.empty() || holder == "none")
-        return std::nullopt;
-    return std::string(holder);
+std::vector<std::string> ParportDrivers(LinuxSystem& system, const KernelParport& port) {
+    std::vector<std::string> drivers = system.ListDirectory(port.ProcDirectory() + "/devices");
+    // Beside one entry per driver the kernel keeps "active", the one using the port now.
+    std::erase(drivers, std::string("active"));
+    return drivers;
 }
 
 } // namespace quennel

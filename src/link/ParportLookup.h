@@ -32,11 +32,17 @@ std::optional<unsigned long> ParseBaseAddress(std::string_view text);
 // read or make no sense are passed over.
 std::vector<KernelParport> ListParports(LinuxSystem& system);
 
+// The bases of those ports, in number order; a base beyond the I/O space is left out.
+std::vector<uint16_t> ListParportBases(LinuxSystem& system);
+
 // The lowest-numbered port the kernel reports at base; nothing when none is.
 std::optional<KernelParport> FindParport(LinuxSystem& system, uint16_t base);
 
-// The name of the driver now holding the port (lp0, ppdev1, ...), or nothing
-// when it is free or the kernel does not say.
-std::optional<std::string> ParportHolder(LinuxSystem& system, const KernelParport& port);
+// The drivers registered on the port (lp0 for the printer driver, ppdevN for
+// a program using /dev/parportN), as the kernel lists them under the port's
+// devices entry; empty when none is or the kernel does not say. A driver is
+// registered from its loading on, whether or not it uses the port now, and
+// while one is, no other can have the port to itself.
+std::vector<std::string> ParportDrivers(LinuxSystem& system, const KernelParport& port);
 
 } // namespace quennel

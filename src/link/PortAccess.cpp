@@ -102,6 +102,28 @@ PortAccessProblem DescribeOpenFailure(LinuxSystem& system, const KernelParport& 
     }
 }
 
+std::optional<PortAccessProblem> DescribeHeldPort(LinuxSystem& system, const KernelParport& port) {
+    const std::vector<std::string> drivers = ParportDrivers(system, port);
+    if (drivers.empty())
+        return std::nullopt;
+    std::string names;
+    for (const std::string& driver : drivers)
+        names += (names.empty() ? "" : ", ") + driver;
+    const std::string brief = port.Name() + ": held by " + names;
+    auto named = [&](std::string_view prefix) {
+        return std::ranges::any_of(drivers, [&](const std::string& d) { return d.starts_with(prefix); });
+    };
+    // The printer driver registers on every port when it is loaded, printing or not.
+    if (named("lp"))
+        return PortAccessProblem{brief, port.Name() + " is held by the printer driver (" + names +
+                                            "): unload it with sudo modprobe -r lp, then try again"};
+    if (named("ppdev"))
+        return PortAccessProblem{brief, port.Name() + " is in use by another program (" + names +
+                                            "), perhaps another quennel: end it, then try again"};
+    return PortAccessProblem{brief, port.Name() + " is held by another driver (" + names +
+                                        "): unload it, then try again"};
+}
+
 std::optional<std::string> FindPortAccessProblem(LinuxSystem& system, std::span<const uint16_t> bases) {
     std::vector<KernelParport> ports = ListParports(system);
     if (ports.empty())
@@ -114,12 +136,17 @@ std::optional<std::string> FindPortAccessProblem(LinuxSystem& system, std::span<
             continue;
         anyAtBases = true;
         int descriptor = system.Open(port->DevicePath(), O_RDWR);
+        std::optional<PortAccessProblem> problem;
         if (descriptor >= 0) {
             system.Close(descriptor);
-            return std::nullopt;
+            problem = DescribeHeldPort(system, *port);
+            if (!problem)
+                return std::nullopt;
+        } else {
+            problem = DescribeOpenFailure(system, *port, -descriptor);
         }
         if (!first)
-            first = DescribeOpenFailure(system, *port, -descriptor).Line;
+            first = problem->Line;
     }
     if (!anyAtBases)
         return NoneAtLine(bases, ports);

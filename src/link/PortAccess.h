@@ -23,10 +23,14 @@ struct PortAccessProblem {
 // Why the node of a port could not be opened; error is the errno of the open.
 PortAccessProblem DescribeOpenFailure(LinuxSystem& system, const KernelParport& port, int error);
 
-// Nothing when the device node of at least one of the ports at bases can be
-// opened; otherwise the one line that says why none can (for the first of
-// them that the kernel has). Opening a node claims nothing, so the check
-// disturbs no port and no other program using one.
+// Why the port cannot be had exclusively: the other drivers registered on it
+// (the printer driver lp, another program through ppdev). Nothing when none is.
+std::optional<PortAccessProblem> DescribeHeldPort(LinuxSystem& system, const KernelParport& port);
+
+// Nothing when at least one of the ports at bases can be opened and has no
+// other driver registered on it; otherwise the one line that says why none
+// can be had (for the first of them that the kernel has). Opening a node
+// claims nothing, so the check disturbs no port and no other program using one.
 std::optional<std::string> FindPortAccessProblem(LinuxSystem& system, std::span<const uint16_t> bases);
 
 } // namespace quennel

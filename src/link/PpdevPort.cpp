@@ -1,5 +1,6 @@
 #include "link/PpdevPort.h"
 
+#include "link/CrashIdle.h"
 #include "link/NTPort.h"
 #include "link/PortAccess.h"
 
@@ -29,20 +30,13 @@ std::string Shortened(std::string reason) {
     return reason;
 }
 
-std::string ClaimFailure(const KernelParport& port, int error) {
-    // The driver refuses the registration when another holds the port exclusively.
-    if (error == ENXIO || error == EBUSY)
-        return port.Name() + ": busy";
-    return port.Name() + ": " + std::generic_category().message(error);
-}
-
 } // namespace
 
 PpdevPort::PpdevPort(LinuxSystem& system) : System(system) {}
 
 PpdevPort::~PpdevPort() {
-    for (auto& [base, descriptor] : Claimed)
-        Release(descriptor);
+    for (auto& [base, port] : Claimed)
+        Release(port.Descriptor);
 }
 
 std::optional<PpdevPort::ClaimedRegister> PpdevPort::FindClaimed(uint16_t address) const {
@@ -53,7 +47,7 @@ std::optional<PpdevPort::ClaimedRegister> PpdevPort::FindClaimed(uint16_t addres
     uint16_t offset = static_cast<uint16_t>(address - port->first);
     if (offset >= RegisterCount)
         return std::nullopt;
-    return ClaimedRegister{port->second, offset};
+    return ClaimedRegister{&port->second, offset};
 }
 
 // The kept ECR byte of the port whose ECR sits at address, if the kernel has that port.
@@ -69,14 +63,23 @@ uint8_t* PpdevPort::FindEcr(uint16_t address) {
     return &Ecr.emplace(base, EcrAtStart).first->second;
 }
 
+// A refused access is noted with the port, the register and the reason.
+bool PpdevPort::Refused(const ClaimedRegister& reg, int error, const char* access) {
+    if (error == 0)
+        return false;
+    Failure = reg.Port->Name + ": " + access + " failed: " + std::generic_category().message(-error);
+    return true;
+}
+
 uint8_t PpdevPort::ReadByte(uint16_t address) {
+    Failure.clear();
     if (std::optional<ClaimedRegister> reg = FindClaimed(address)) {
         static constexpr unsigned long Requests[RegisterCount] = {PPRDATA, PPRSTATUS, PPRCONTROL};
+        static constexpr const char* Names[RegisterCount] = {"data read", "status read", "control read"};
         // The status register comes as the port shows it, BUSY (bit 7) inverted.
         unsigned char value = EmptyBus;
-        if (System.Ioctl(reg->Descriptor, Requests[reg->Offset], &value) != 0)
-            return EmptyBus;
-        return value;
+        const int error = System.Ioctl(reg->Port->Descriptor, Requests[reg->Offset], &value);
+        return Refused(*reg, error, Names[reg->Offset]) ? EmptyBus : value;
     }
     if (uint8_t* ecr = FindEcr(address))
         return *ecr;
@@ -84,13 +87,14 @@ uint8_t PpdevPort::ReadByte(uint16_t address) {
 }
 
 void PpdevPort::WriteByte(uint16_t address, uint8_t value) {
+    Failure.clear();
     if (std::optional<ClaimedRegister> reg = FindClaimed(address)) {
         unsigned char byte = value;
-        if (reg->Offset == 0)
-            System.Ioctl(reg->Descriptor, PPWDATA, &byte);
-        else if (reg->Offset == 2) {
+        if (reg->Offset == 0) {
+            Refused(*reg, System.Ioctl(reg->Port->Descriptor, PPWDATA, &byte), "data write");
+        } else if (reg->Offset == 2) {
             byte = static_cast<unsigned char>(byte & ~DirectionBit);
-            System.Ioctl(reg->Descriptor, PPWCONTROL, &byte);
+            Refused(*reg, System.Ioctl(reg->Port->Descriptor, PPWCONTROL, &byte), "control write");
         }
         // The status register takes no writes.
         return;
@@ -99,29 +103,38 @@ void PpdevPort::WriteByte(uint16_t address, uint8_t value) {
         *ecr = value;
 }
 
+// The claim is exclusive: while this program holds the port no other driver
+// can register on it, and a port that another driver (the printer driver,
+// another program) has registered on is refused at once. Without that, a
+// second claimant would sleep inside the driver holding its lock, and every
+// ppdev call of the holder, a programming pulse's among them, would wait.
 bool PpdevPort::Claim(const KernelParport& port, int& descriptor, std::string& failure) {
-    // A claim waits for as long as another holds the port; ask the kernel first
-    // so that a held port is reported rather than hanging the program.
-    if (std::optional<std::string> holder = ParportHolder(System, port)) {
-        failure = port.Name() + " in use by " + *holder;
-        return false;
-    }
     descriptor = System.Open(port.DevicePath(), O_RDWR);
     if (descriptor < 0) {
         failure = DescribeOpenFailure(System, port, -descriptor).Brief;
         return false;
     }
-    if (int error = System.Ioctl(descriptor, PPCLAIM, nullptr); error != 0) {
+    int error = System.Ioctl(descriptor, PPEXCL, nullptr);
+    if (error == 0)
+        error = System.Ioctl(descriptor, PPCLAIM, nullptr);
+    if (error != 0) {
         System.Close(descriptor);
-        failure = ClaimFailure(port, -error);
+        std::optional<PortAccessProblem> held = DescribeHeldPort(System, port);
+        if (held)
+            failure = held->Brief;
+        else if (error == -ENXIO || error == -EBUSY) // refused for another that has since let go
+            failure = port.Name() + ": busy";
+        else
+            failure = port.Name() + ": " + std::generic_category().message(-error);
         return false;
     }
     int forward = 0;
-    if (int error = System.Ioctl(descriptor, PPDATADIR, &forward); error != 0) {
+    if (error = System.Ioctl(descriptor, PPDATADIR, &forward); error != 0) {
         Release(descriptor);
         failure = port.Name() + ": " + std::generic_category().message(-error);
         return false;
     }
+    ArmCrashIdle(descriptor, System.IoctlForSignals());
     return true;
 }
 
@@ -136,7 +149,7 @@ bool PpdevPort::OpenRange(uint16_t first, uint16_t, std::string& failure) {
         failure = Shortened(failure);
         return false;
     }
-    Claimed.emplace(first, descriptor);
+    Claimed.emplace(first, ClaimedPort{descriptor, port->Name()});
     return true;
 }
 
@@ -144,12 +157,15 @@ void PpdevPort::CloseRange(uint16_t first, uint16_t) {
     auto port = Claimed.find(first);
     if (port == Claimed.end())
         return;
-    Release(port->second);
+    Release(port->second.Descriptor);
     Claimed.erase(port);
 }
 
 void PpdevPort::Release(int descriptor) {
-    System.Ioctl(descriptor, PPRELEASE, nullptr);
+    DisarmCrashIdle(descriptor);
+    // A refused release needs no word: closing the node releases whatever
+    // claim the driver still holds.
+    [[maybe_unused]] const int refused = System.Ioctl(descriptor, PPRELEASE, nullptr);
     System.Close(descriptor);
 }
 

@@ -29,11 +29,13 @@ public:
     // Settings, changeable at any time.
     bool RangesNeedOpening = true; // false: every range is open without asking, as on the 9x family
     std::string RefuseOpen;        // non-empty: OpenRange fails with this reason
+    std::vector<uint16_t> Listed;  // the printer ports the system reports, by base
 
     uint8_t ReadByte(uint16_t address) override;
     void WriteByte(uint16_t address, uint8_t value) override;
     bool OpenRange(uint16_t first, uint16_t last, std::string& failure) override;
     void CloseRange(uint16_t first, uint16_t last) override;
+    std::vector<uint16_t> ListedPorts() const override { return Listed; }
 
     bool IsOpen(uint16_t address) const;
 

@@ -34,6 +34,8 @@ const std::vector<SimulatedFault>& SimulatedFaults() {
          [](SimulatedProgrammer& p, const Lines& n) { p.DataStuckHigh |= DataLine(n[0]); }},
         {"address-open", 1, HighestAddressLine, "address input N (0-9) is open and floats to 0",
          [](SimulatedProgrammer& p, const Lines& n) { p.AddressOpen |= AddressLine(n[0]); }},
+        {"a9-open", 0, 0, "as address-open:9: a 1k x 8 part's halves fold into one",
+         [](SimulatedProgrammer& p, const Lines&) { p.AddressOpen |= AddressLine(9); }},
         {"address-stuck-1", 1, HighestAddressLine, "address input N (0-9) is held at 1",
          [](SimulatedProgrammer& p, const Lines& n) { p.AddressStuckHigh |= AddressLine(n[0]); }},
         {"data-bridge", 2, HighestDataLine, "data outputs N and M are bridged: they read as their AND",

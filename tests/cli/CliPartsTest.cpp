@@ -3,9 +3,12 @@
 #include "cli/FileTypeChoice.h"
 #include "cli/ImageDigest.h"
 #include "cli/OnePortBackEnd.h"
+#include "cli/PortChoice.h"
 #include "cli/ProgressLine.h"
 #include "sim/SimulatedBus.h"
+#include "support/FakeLinuxSystem.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -14,6 +17,50 @@ namespace quennel::cli {
 namespace {
 
 using namespace std::chrono_literals;
+
+// --port: sim, a standard port whatever the kernel lists, and any port the
+// kernel lists by its base or its node; anything else is named with what
+// the kernel has.
+TEST(PortChoice, NamesSimAStandardPortOrAPortTheKernelLists) {
+    test::FakeLinuxSystem kernel;
+    kernel.AddPort(0, 0x378);
+    kernel.AddPort(1, 0xD010);
+    auto choose = [&](const std::string& name) {
+        std::string error;
+        std::optional<PortChoice> choice = ChoosePort(kernel, name, error);
+        EXPECT_EQ(choice.has_value(), error.empty()) << name;
+        return choice;
+    };
+    EXPECT_FALSE(choose("")->Simulated);
+    EXPECT_EQ(choose("")->Base, std::nullopt);
+    EXPECT_TRUE(choose("SIM")->Simulated);
+    EXPECT_EQ(choose("0x3BC")->Base, 0x3BC) << "a standard port need not be listed";
+    EXPECT_EQ(choose("0x278")->Base, 0x278);
+    EXPECT_EQ(choose("0xd010")->Base, 0xD010);
+    EXPECT_EQ(choose("0xD010")->Base, 0xD010);
+    EXPECT_EQ(choose("/dev/parport1")->Base, 0xD010);
+    EXPECT_EQ(choose("/dev/parport0")->Base, 0x378);
+    EXPECT_FALSE(choose("/dev/parport0")->Simulated);
+
+    std::string error;
+    EXPECT_EQ(ChoosePort(kernel, "0xE000", error), std::nullopt);
+    EXPECT_EQ(error,
+              "unknown port '0xE000'; use 0x278, 0x378, 0x3BC, sim, or a port the kernel lists by its "
+              "base or its /dev/parportN (the kernel lists /dev/parport0 at 0x378, /dev/parport1 at 0xD010)");
+    for (const char* bad : {"/dev/parport2", "0x", "0x1D010", "D010", "0xD01G", "lpt1"})
+        EXPECT_EQ(ChoosePort(kernel, bad, error), std::nullopt) << bad;
+    test::FakeLinuxSystem empty;
+    EXPECT_EQ(ChoosePort(empty, "/dev/parport0", error), std::nullopt);
+    EXPECT_THAT(error, ::testing::EndsWith("(the kernel lists no port)"));
+}
+
+// Told to use one port, the back-end lists it only when the system does.
+TEST(PortChoice, OnePortBackEndListsItsPortOnlyWhenTheSystemDoes) {
+    SimulatedBus bus;
+    bus.Listed = {0x378, 0xD010};
+    EXPECT_EQ(OnePortBackEnd(bus, 0xD010).ListedPorts(), std::vector<uint16_t>{0xD010});
+    EXPECT_TRUE(OnePortBackEnd(bus, 0xE000).ListedPorts().empty());
+}
 
 // A box becomes one printed line with its title; its CR LF breaks become
 // plain line breaks, and a box without text prints nothing.

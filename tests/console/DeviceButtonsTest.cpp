@@ -2,6 +2,7 @@
 // programmer, and the window's close in the middle of one.
 
 #include "WindowRig.h"
+#include "device/AddressBit9Guard.h"
 #include "device/DeviceOperations.h"
 
 #include <QCoreApplication>
@@ -223,6 +224,31 @@ TEST_F(DeviceButtonsTest, TheDiagnosisFollowsTheFaultList) {
     EXPECT_EQ(MemoLines().back(),
               "Diagnosis: D2 (pin 3) reads 0 in every cell: the line is open or stuck at 0");
     EXPECT_EQ(MemoLines().filter("Diagnosis").size(), 1);
+}
+
+// On a programmer whose address bit 9 does not reach the 82S181, Program
+// stops after the first upper-half pulse, in red, with the cell named; a
+// Move of the part then says its halves read the same.
+TEST_F(DeviceButtonsTest, ProgramStopsWhenAddressBit9DoesNotReachThePart) {
+    Rig.Programmer.AddressOpen = 0x200; // A9 floats to 0
+    Select(20);                         // 82S181, 1k x 8
+    Rig.State().DataBuffer[0x010] = 0x01;
+    Rig.State().DataBuffer[0x210] = 0x10;
+    Rig.Click("Program_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), AddressBit9Caption);
+    EXPECT_EQ(Rig.StatusColour(), Red);
+    EXPECT_TRUE(Rig.Visible("Memo1"));
+    EXPECT_EQ(MemoLines(), QStringList({"0210  BIT 4 PULSED, FOUND IN 0010: address bit 9 does not reach the "
+                                        "device; programming stopped after that pulse"}));
+    EXPECT_EQ(Rig.Programmer.Pulses().size(), 2u);
+    EXPECT_EQ(Rig.Programmer.Fuses[0x010], 0x11);
+    EXPECT_TRUE(Rig.Enabled("Program_Eprom"));
+    ExpectHonestWire();
+
+    Rig.Click("Move_Eprom");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device Has Been Moved to Buffer....");
+    EXPECT_TRUE(Rig.Visible("Memo1"));
+    EXPECT_EQ(MemoLines(), QStringList({IdenticalHalvesLine}));
 }
 
 } // namespace

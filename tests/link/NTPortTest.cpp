@@ -57,9 +57,10 @@ TEST(NTPort, CallsAndByteIoAreTracedAndReachTheBackEnd) {
     port.Outp(0x7BE, 0x0100); // only the low byte reaches the register
     EXPECT_EQ(programmer.Ecr, 0x00);
     port.EnablePorts(0x3BC, 0x3BE);
-    port.PortOut(0x3BC, 0xC3);
+    EXPECT_TRUE(port.PortOut(0x3BC, 0xC3));
     EXPECT_EQ(programmer.DataLines(), 0xC3);
-    uint8_t status = port.PortIn(0x3BD);
+    uint8_t status = 0;
+    EXPECT_TRUE(port.PortIn(0x3BD, status));
     port.DisablePorts(0x3BC, 0x3BE);
     char statusLine[16];
     std::snprintf(statusLine, sizeof statusLine, "R 03BD %02X", status);

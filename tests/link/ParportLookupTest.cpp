@@ -1,11 +1,15 @@
 #include "link/ParportLookup.h"
 
-#include "FakeLinuxSystem.h"
+#include "support/FakeLinuxSystem.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace quennel::test {
 namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 TEST(ParportLookupTest, MatchesEachBaseToThePortTheKernelReportsThere) {
     FakeLinuxSystem kernel;
@@ -85,17 +89,18 @@ TEST(ParportLookupTest, ReadsTheFirstDecimalNumberOfABaseEntry) {
     EXPECT_FALSE(ParseBaseAddress("0x378\n")) << "the kernel writes decimal; hex is not its format";
 }
 
-TEST(ParportLookupTest, NamesTheHolderOnlyWhenThePortIsHeld) {
+TEST(ParportLookupTest, NamesTheDriversRegisteredOnAPort) {
     FakeLinuxSystem kernel;
     kernel.AddPort(0, 0x378);
     KernelParport port{0};
-    EXPECT_FALSE(ParportHolder(kernel, port)) << "none";
+    EXPECT_THAT(ParportDrivers(kernel, port), IsEmpty()) << "only the kernel's 'active' entry";
 
-    kernel.Files["/proc/sys/dev/parport/parport0/devices/active"] = "lp0\n";
-    EXPECT_EQ(ParportHolder(kernel, port), "lp0");
+    kernel.RegisterDriver(0, "lp0");
+    kernel.RegisterDriver(0, "ppdev0", true);
+    EXPECT_THAT(ParportDrivers(kernel, port), ElementsAre("lp0", "ppdev0"));
 
-    kernel.Files.erase("/proc/sys/dev/parport/parport0/devices/active");
-    EXPECT_FALSE(ParportHolder(kernel, port)) << "an unreadable entry does not count as held";
+    kernel.Directories.erase("/proc/sys/dev/parport/parport0/devices");
+    EXPECT_THAT(ParportDrivers(kernel, port), IsEmpty()) << "an unreadable entry names nobody";
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 // machine where a port works and nothing is said.
 #include "link/PortAccess.h"
 
-#include "FakeLinuxSystem.h"
 #include "link/Detection.h"
+#include "support/FakeLinuxSystem.h"
 
 #include <cerrno>
 #include <gmock/gmock.h>
@@ -144,6 +144,31 @@ TEST_F(PortAccessTest, OneUsablePortAmongTheCandidatesIsEnough) {
     // When none opens, the first port in the search order is the one explained.
     Kernel.OpenErrors["/dev/parport1"] = ENOENT;
     EXPECT_THAT(Problem(), Optional(::testing::StartsWith("/dev/parport0 exists but cannot be opened")));
+}
+
+// A port another driver is registered on cannot be had exclusively: the
+// line names the driver and how to end it; a free port elsewhere is enough.
+TEST_F(PortAccessTest, APortHeldByAnotherDriverNamesItAndTheRemedy) {
+    Kernel.AddPort(0, 0x378);
+    Kernel.RegisterDriver(0, "lp0");
+    EXPECT_THAT(Problem(), Optional(std::string("parport0 is held by the printer driver (lp0): unload it "
+                                                "with sudo modprobe -r lp, then try again")));
+    EXPECT_THAT(Kernel.ClaimedDescriptors, IsEmpty()) << "the check claims nothing";
+
+    FakeLinuxSystem other;
+    other.AddPort(1, 0x278);
+    other.RegisterDriver(1, "ppdev1", true);
+    EXPECT_THAT(FindPortAccessProblem(other, CandidatePorts),
+                Optional(std::string("parport1 is in use by another program (ppdev1), perhaps another "
+                                     "quennel: end it, then try again")));
+    other.AddPort(2, 0x3BC);
+    EXPECT_EQ(FindPortAccessProblem(other, CandidatePorts), std::nullopt) << "0x3BC is free";
+
+    KernelParport port{0, 0x378};
+    Kernel.RegisterDriver(0, "zip0");
+    std::optional<PortAccessProblem> held = DescribeHeldPort(Kernel, port);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->Brief, "parport0: held by lp0, zip0");
 }
 
 // The back-end's failure text is the short form of the same judgement.

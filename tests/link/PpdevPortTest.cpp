@@ -1,10 +1,10 @@
 #include "link/PpdevPort.h"
 
-#include "FakeLinuxSystem.h"
 #include "core/SharedState.h"
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"
 #include "support/FakeConsole.h"
+#include "support/FakeLinuxSystem.h"
 
 #include <cerrno>
 #include <gmock/gmock.h>
@@ -37,10 +37,10 @@ protected:
     std::string Failure;
 };
 
-TEST_F(PpdevPortTest, OpeningClaimsThePortAtThatBaseAndTurnsTheDataLinesToDrive) {
+TEST_F(PpdevPortTest, OpeningClaimsThePortAtThatBaseExclusivelyAndTurnsTheDataLinesToDrive) {
     ASSERT_TRUE(Open(0x378));
     EXPECT_EQ(Failure, "");
-    EXPECT_THAT(Kernel.Calls, ElementsAre("open /dev/parport1", "PPCLAIM", "PPDATADIR 0"));
+    EXPECT_THAT(Kernel.Calls, ElementsAre("open /dev/parport1", "PPEXCL", "PPCLAIM", "PPDATADIR 0"));
     EXPECT_EQ(Kernel.ClaimedDescriptors.size(), 1U);
 }
 
@@ -131,12 +131,42 @@ TEST_F(PpdevPortTest, APortThatCannotBeOpenedIsReportedAndReadsAsEmpty) {
     EXPECT_EQ(Failure, "parport0: ppdev not loaded");
 }
 
-TEST_F(PpdevPortTest, AHeldPortIsReportedWithoutWaitingForIt) {
-    Kernel.Files["/proc/sys/dev/parport/parport1/devices/active"] = "lp1\n";
-    EXPECT_FALSE(Open(0x378));
-    EXPECT_EQ(Failure, "parport1 in use by lp1");
-    EXPECT_THAT(Kernel.Calls, IsEmpty()) << "a claim would block until the holder lets go";
-    EXPECT_EQ(Port.ReadByte(0x379), 0xFF);
+// The printer driver registers on every port when it is loaded, printing
+// or not; the exclusive claim is refused at once, and nothing reaches the port.
+TEST_F(PpdevPortTest, APortAnotherDriverIsRegisteredOnIsRefusedAtOnceAndNamed) {
+    for (bool printing : {false, true}) {
+        SCOPED_TRACE(printing);
+        FakeLinuxSystem kernel;
+        kernel.AddPort(1, 0x378);
+        kernel.RegisterDriver(1, "lp1", printing);
+        PpdevPort port(kernel);
+        std::string failure;
+        EXPECT_FALSE(port.OpenRange(0x378, 0x37A, failure));
+        EXPECT_EQ(failure, "parport1: held by lp1");
+        EXPECT_THAT(kernel.Calls, ElementsAre("open /dev/parport1", "PPEXCL", "PPCLAIM", "close"));
+        EXPECT_THAT(kernel.OpenDescriptors, IsEmpty());
+
+        kernel.Calls.clear();
+        port.WriteByte(0x378, 0x12);
+        EXPECT_EQ(port.ReadByte(0x379), 0xFF);
+        EXPECT_THAT(kernel.Calls, IsEmpty()) << "no access to a port not had";
+    }
+}
+
+// Two programs on one port: the second is turned away at once instead of
+// sleeping in the driver, and the first keeps the port.
+TEST_F(PpdevPortTest, ASecondProgramIsRefusedAtOnceAndTheFirstKeepsThePort) {
+    ASSERT_TRUE(Open(0x378));
+    PpdevPort second(Kernel);
+    std::string failure;
+    EXPECT_FALSE(second.OpenRange(0x378, 0x37A, failure));
+    EXPECT_EQ(failure, "parport1: held by ppdev1");
+    EXPECT_THAT(Kernel.Calls, Not(::testing::Contains("PPCLAIM blocked")));
+
+    Port.WriteByte(0x378, 0x5A);
+    EXPECT_EQ(Kernel.Data, 0x5A);
+    Port.CloseRange(0x378, 0x37A);
+    EXPECT_TRUE(second.OpenRange(0x378, 0x37A, failure)) << "free again once the first lets go";
 }
 
 TEST_F(PpdevPortTest, ARefusedClaimIsReportedAndTheNodeClosed) {
@@ -161,9 +191,9 @@ TEST_F(PpdevPortTest, ADirectionRefusalGivesThePortBack) {
 
 TEST_F(PpdevPortTest, FailureTextsFitThePortLibrarysBuffer) {
     Kernel.AddPort(12, 0x3BC);
-    Kernel.Files["/proc/sys/dev/parport/parport12/devices/active"] = "a-driver-with-a-long-name\n";
+    Kernel.RegisterDriver(12, "a-driver-with-a-long-name");
     EXPECT_FALSE(Open(0x3BC));
-    EXPECT_EQ(Failure, std::string("parport12 in use by a-driver-with-a-long-name").substr(0, 29));
+    EXPECT_EQ(Failure, std::string("parport12: held by a-driver-with-a-long-name").substr(0, 29));
 }
 
 TEST_F(PpdevPortTest, OpeningAnOpenRangeAgainIsHarmless) {
@@ -171,7 +201,8 @@ TEST_F(PpdevPortTest, OpeningAnOpenRangeAgainIsHarmless) {
     Port.WriteByte(0x378, 0xA5);
     ASSERT_TRUE(Open(0x378));
     EXPECT_EQ(Failure, "");
-    EXPECT_THAT(Kernel.Calls, ElementsAre("open /dev/parport1", "PPCLAIM", "PPDATADIR 0", "PPWDATA A5"));
+    EXPECT_THAT(Kernel.Calls,
+                ElementsAre("open /dev/parport1", "PPEXCL", "PPCLAIM", "PPDATADIR 0", "PPWDATA A5"));
     EXPECT_EQ(Port.ReadByte(0x378), 0xA5);
 }
 

@@ -1,5 +1,7 @@
 #include "console/logic/SimOptions.h"
 
+#include <charconv>
+
 namespace quennel {
 
 namespace {
@@ -26,6 +28,19 @@ bool TakeValue(const std::vector<std::string>& arguments, size_t& i, const std::
         error = name + " needs a value";
         return false;
     }
+    return true;
+}
+
+// A port base in hex with its 0x, whose three registers fit the I/O space.
+bool ParseBase(const std::string& value, uint16_t& base) {
+    if (!value.starts_with("0x") && !value.starts_with("0X"))
+        return false;
+    unsigned parsed = 0;
+    const char* last = value.data() + value.size();
+    auto [end, error] = std::from_chars(value.data() + 2, last, parsed, 16);
+    if (error != std::errc() || end != last || end == value.data() + 2 || parsed < 0x100 || parsed > 0xFFFC)
+        return false;
+    base = static_cast<uint16_t>(parsed);
     return true;
 }
 
@@ -70,6 +85,16 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
             options.Model = value == "1" ? 1 : 2;
             continue;
         }
+        if (!TakeValue(arguments, i, "--base", value, matched, error))
+            return false;
+        if (matched) {
+            if (!ParseBase(value, options.Base)) {
+                error = "--base takes a port base in hex from 0x100 to 0xFFFC, such as 0xD010, not '" +
+                        value + "'";
+                return false;
+            }
+            continue;
+        }
         if (!TakeValue(arguments, i, "--fault", value, matched, error))
             return false;
         if (matched) {
@@ -88,8 +113,9 @@ bool ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& opti
 std::string SimUsage() {
     std::string text = "Usage: quennel-sim [OPTIONS]\n"
                        "\n"
-                       "The Quennel window over a simulated programmer on the printer port at 0x378,\n"
-                       "with a simulated fuse PROM in its socket: the safe way to try the program.\n"
+                       "The Quennel window over a simulated programmer on the printer port at 0x378\n"
+                       "(or --base), with a simulated fuse PROM in its socket: the safe way to try\n"
+                       "the program.\n"
                        "The socket always holds a part of the width of the device chosen.\n"
                        "\n"
                        "Options:\n"
@@ -98,6 +124,8 @@ std::string SimUsage() {
                        "                  (default quennel-sim-chip.bin in the current folder)\n"
                        "  --model 1|2     the programmer's model: 1 the older, 2 the current (default 2)\n"
                        "  --absent        no programmer on any port\n"
+                       "  --base ADDR     the programmer's port base in hex (default 0x378); another\n"
+                       "                  than 0x278, 0x378 or 0x3BC is a port card, found after them\n"
                        "  --trace FILE    write every register access to FILE\n"
                        "  --fault NAME    put a fault on the bench (may be given more than once):\n";
     for (const SimulatedFault& fault : SimulatedFaults()) {

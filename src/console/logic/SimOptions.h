@@ -4,14 +4,19 @@
 
 #include "sim/SimulatedFaults.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace quennel {
 
+// The simulated programmer's port unless --base names another.
+inline constexpr uint16_t DefaultSimBase = 0x378;
+
 struct SimOptions {
     std::string ChipFile = "quennel-sim-chip.bin";
     int Model = 2;
+    uint16_t Base = DefaultSimBase; // where the programmer sits, a port the system lists
     bool Absent = false;
     std::string TraceFile;
     std::vector<SimulatedFaultChoice> Faults; // in the order given

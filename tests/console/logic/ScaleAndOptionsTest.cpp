@@ -91,7 +91,10 @@ TEST(SimOptions, DefaultsAndEveryOption) {
     const SimOptions none = Parse({});
     EXPECT_EQ(none.ChipFile, "quennel-sim-chip.bin");
     EXPECT_EQ(none.Model, 2);
+    EXPECT_EQ(none.Base, 0x378);
     EXPECT_FALSE(none.Absent);
+    EXPECT_EQ(Parse({"--base", "0xD010"}).Base, 0xD010);
+    EXPECT_EQ(Parse({"--base=0x3bc"}).Base, 0x3BC);
     const SimOptions all = Parse({"--chip", "a.bin", "--model=1", "--absent", "--trace", "t.txt", "--fault",
                                   "unpowered", "--fault=stuck-fuses", "--fault", "no-ecr", "--help", "--version"});
     EXPECT_EQ(all.ChipFile, "a.bin");
@@ -141,15 +144,20 @@ TEST(SimOptions, BadUsageIsNamed) {
     EXPECT_EQ(Refused({"--fault", "address-open:1x"}), "fault 'address-open:1x': '1x' is no line number");
     EXPECT_EQ(Refused({"--fault", "data-bridge:2:2"}), "fault 'data-bridge:2:2' names one line twice");
     EXPECT_EQ(Refused({"chip.bin"}), "unknown option 'chip.bin'; see --help");
+    for (const char* base : {"D010", "0x", "0xD01G", "0xFFFD", "0x10000", "0xFF", "-0x378"})
+        EXPECT_EQ(Refused({"--base", base}),
+                  "--base takes a port base in hex from 0x100 to 0xFFFC, such as 0xD010, not '" + std::string(base) +
+                      "'")
+            << base;
 }
 
 TEST(SimOptions, UsageNamesEveryOptionAndFault) {
     const std::string usage = SimUsage();
-    for (const char* option : {"--chip FILE", "--model 1|2", "--absent", "--trace FILE", "--fault NAME", "--help",
-                               "--version"})
+    for (const char* option : {"--chip FILE", "--model 1|2", "--absent", "--base ADDR", "--trace FILE",
+                               "--fault NAME", "--help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     for (const char* fault : {"unpowered", "stuck-fuses", "no-ecr", "data-stuck-0:N", "data-stuck-1:N",
-                              "address-open:N", "address-stuck-1:N", "data-bridge:N:M"})
+                              "address-open:N", "a9-open", "address-stuck-1:N", "data-bridge:N:M"})
         EXPECT_NE(usage.find(std::string("    ") + fault + " "), std::string::npos) << fault;
     std::istringstream lines(usage);
     for (std::string line; std::getline(lines, line);)

@@ -4,10 +4,11 @@
 // how late posted events ran meanwhile, and the peak memory.
 //
 // Usage: program_bench [--quick | --device NAME] [--bytes N] [--trace FILE]
-//                      [--no-read] [--drive queue|cli]
+//                      [--no-read] [--load N] [--drive queue|cli]
 //   --quick        a 32 x 8 part (82S123) instead of the 1k x 8 82S181
 //   --bytes N      only the first N bytes are 0xFF, the rest 0x00
 //   --trace FILE   the bus trace on, streaming to FILE
+//   --load N       N processes spin on the processor for the length of the run
 //   --drive cli    through the command line's console instead of the bare queue
 
 #include "cli/CliConsole.h"

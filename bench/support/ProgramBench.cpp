@@ -1,5 +1,6 @@
 #include "ProgramBench.h"
 
+#include "BusyLoad.h"
 #include "ProcessStart.h"
 #include "device/Catalogue.h"
 #include "device/Quennel.h"
@@ -33,6 +34,13 @@ constexpr double PauseBeforeVerifyMs = 75;
 constexpr double ReadSettleMs = 100;
 constexpr uint16_t SimulatedPortBase = 0x378;
 constexpr const char* ReadDevice = "82S181"; // 1k x 8
+
+// A whole number from 0 up, the whole of text.
+bool ReadCount(const char* text, int& count) {
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, count);
+    return error == std::errc() && stop == end && count >= 0;
+}
 
 double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -122,9 +130,10 @@ bool ReadProgramBenchOption(int argc, char** argv, int& i, ProgramBenchOptions& 
     } else if (option == "--trace") {
         options.TracePath = value;
     } else if (option == "--bytes") {
-        const char* end = value + std::strlen(value);
-        const auto [stop, error] = std::from_chars(value, end, options.Bytes);
-        if (error != std::errc() || stop != end || options.Bytes < 0)
+        if (!ReadCount(value, options.Bytes))
+            return false;
+    } else if (option == "--load") {
+        if (!ReadCount(value, options.Load) || options.Load > MostBusyProcesses)
             return false;
     } else {
         return false;
@@ -144,6 +153,7 @@ ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions&
     report.Cells = device->DeviceEnd + 1;
     report.Bytes = options.Bytes < 0 ? report.Cells : std::min(options.Bytes, report.Cells);
     report.TracePath = options.TracePath;
+    report.Load = options.Load;
 
     SimulatedProgrammer programmer;
     programmer.Width = DataBitsOfClass(device->DeviceClass);
@@ -156,6 +166,8 @@ ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions&
             throw std::runtime_error("cannot write the trace to " + options.TracePath);
     }
 
+    // From the start-up to the end of the read.
+    BusyLoad load(options.Load);
     const auto startupBegan = Clock::now();
     QuennelCore& core = drive.StartUp(bus, trace.get());
     report.StartupMs = MsSince(startupBegan);
@@ -212,6 +224,7 @@ ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions&
             s.StatusFault == 0 && !core.Operations.WasStopped();
     }
 
+    load.End();
     drive.Finish();
     report.PeakMemoryMB = PeakResidentMB();
     return report;
@@ -221,6 +234,8 @@ void PrintReport(const ProgramBenchReport& r, std::FILE* out) {
     std::fprintf(out, "Drive %s, device %s: %d cells, %d bytes of 0xFF, %d fuses to blow%s%s\n",
                  r.Drive.c_str(), r.Device.c_str(), r.Cells, r.Bytes, r.FusesToBlow,
                  r.TracePath.empty() ? "" : ", trace to ", r.TracePath.c_str());
+    if (r.Load > 0)
+        std::fprintf(out, "Load: %d busy process%s\n", r.Load, r.Load == 1 ? "" : "es");
     std::fprintf(out, "Start-up (%s ready, programmer found): %.1f ms; from the process's start %.1f ms\n",
                  r.StartUpName.c_str(), r.StartupMs, r.ProcessStartupMs);
     std::fprintf(out, "Program and verify: %.3f s against a floor of %.3f s, ratio %.4f (goal <= 1.005)%s\n",
@@ -266,6 +281,7 @@ void PrintReport(const ProgramBenchReport& r, std::FILE* out) {
     std::fprintf(out, "event_late_median %.3f ms\n", e.Median);
     std::fprintf(out, "event_late_max %.3f ms\n", e.Max);
     std::fprintf(out, "peak_memory %.1f MB\n", r.PeakMemoryMB);
+    std::fprintf(out, "load %d count\n", r.Load);
 }
 
 } // namespace quennel::bench

@@ -19,6 +19,7 @@ struct ProgramBenchOptions {
     bool ReadPass = true;          // also time a read of a whole 1k x 8 part into the buffer
     std::string TracePath;         // non-empty: the bus trace streams to this file
     std::chrono::milliseconds EventEvery{5};
+    int Load = 0; // busy processes spinning for the length of the run
 };
 
 // Minimum, median, 99th percentile, maximum and mean of a set of figures.
@@ -50,17 +51,19 @@ struct ProgramBenchReport {
     Spread EventLateMs; // events posted every EventEvery while programming
     double PeakMemoryMB = 0;
     std::string TracePath;
+    int Load = 0;
 
     double ProgramRatio() const { return ProgramMs / ProgramFloorMs; }
     double ReadOverheadMs() const { return ReadMs - ReadSettleMs; }
 };
 
 // Reads the option at argv[i] (--quick, --device NAME, --bytes N, --trace
-// FILE, --no-read) into options and moves i past its value; false when it
-// is none of these or its value is missing or bad.
+// FILE, --no-read, --load N) into options and moves i past its value;
+// false when it is none of these or its value is missing or bad.
 bool ReadProgramBenchOption(int argc, char** argv, int& i, ProgramBenchOptions& options);
 inline constexpr const char* ProgramBenchOptionsUsage =
-    "[--quick | --device NAME] [--bytes N] [--trace FILE] [--no-read]";
+    "[--quick | --device NAME] [--bytes N] [--trace FILE] [--no-read]\n"
+    "       [--load N]";
 
 // Runs on the calling thread, which must be the drive's message thread.
 ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions& options);

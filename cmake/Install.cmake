@@ -8,6 +8,15 @@ install(FILES data/Halden.Txt DESTINATION ${CMAKE_INSTALL_DATADIR}/quennel)
 install(FILES data/quennel.desktop data/quennel-sim.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/quennel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The rights the real-time waits need, for group lp: write access to the
+# processor's latency request through udev, a real-time priority through
+# pam_limits. The system reads them where the prefix /usr puts them:
+# /usr/lib/udev/rules.d (udev's own folder, never the multiarch library
+# folder) and /etc/security/limits.d.
+install(FILES data/60-quennel.rules DESTINATION lib/udev/rules.d)
+set(QUENNEL_LIMITS_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/security/limits.d)
+install(FILES data/quennel-limits.conf DESTINATION ${QUENNEL_LIMITS_DIR} RENAME quennel.conf)
+
 # The manual pages carry the project's version.
 foreach(page quennel quennel-sim quennel-cli)
   configure_file(data/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
@@ -34,4 +43,9 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# The package is made from a build for the prefix /usr (tools/package), whose
+# limits entry lies in /etc. CPack marks no file in /etc as a conffile by
+# itself: without the list, an upgrade would overwrite the operator's edits.
+file(WRITE ${CMAKE_BINARY_DIR}/deb/conffiles "${QUENNEL_LIMITS_DIR}/quennel.conf\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/deb/conffiles)
 include(CPack)

@@ -425,6 +425,9 @@ int Session::RunDeviceCommand() {
             return CloseTrace(Fail(error));
     }
     Core = std::make_unique<QuennelCore>(*BackEnd, Console, Trace.get());
+    Core->Realtime.OnRefused = [this](const std::string& line) {
+        Err << "quennel-cli: " << line << '\n' << std::flush;
+    };
     Console.Follow(Core->State);
     if (Device) {
         Core->SelectDevice(*Device);

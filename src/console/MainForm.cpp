@@ -1,8 +1,10 @@
 #include "console/MainForm.h"
 
+
 #include "buffer/IntegerText.h"
 #include "console/EditorPage.h"
 #include "console/QtDialogs.h"
+#include "console/RtkitBroker.h"
 #include "console/logic/HelpFileLocation.h"
 #include "link/Detection.h"
 
@@ -33,7 +35,8 @@ std::string WindowCaption() {
     return std::string(ProgramTitle) + " " + QUENNEL_VERSION;
 }
 
-TMainForm::TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace) : Dialogs(dialogs) {
+TMainForm::TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace, RealtimeHost& realtimeHost)
+    : Dialogs(dialogs) {
     setObjectName("MainForm");
     HandedOver.OnPost = [this] {
         QMetaObject::invokeMethod(
@@ -45,7 +48,12 @@ TMainForm::TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace)
     resize(DesignWidth, DesignHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(DesignWidth / 2, DesignHeight / 2));
-    QCore = std::make_unique<QuennelCore>(backEnd, *this, trace);
+    QCore = std::make_unique<QuennelCore>(backEnd, *this, trace, realtimeHost);
+    QCore->Realtime.AskBroker = AskRtkitForRealtime;
+    QCore->Realtime.OnRefused = [this](const std::string& line) {
+        AddResult(line);
+        RealtimeRefusalShown = true;
+    };
     Guard = std::make_unique<CommandGuard>(*this);
     // A close asked for during a handler is carried out once it has returned.
     Guard->AfterHandler = [this] {

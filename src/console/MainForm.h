@@ -37,8 +37,10 @@ class EditorPage;
 
 class TMainForm : public QWidget, public OperatorConsole {
 public:
-    // backEnd, dialogs and trace (when given) must outlive the window.
-    TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace = nullptr);
+    // backEnd, dialogs and trace (when given) must outlive the window; the
+    // real-time waits of its operations are taken from realtimeHost.
+    TMainForm(PortBackEnd& backEnd, DialogSeam& dialogs, BusTrace* trace = nullptr,
+              RealtimeHost& realtimeHost = HostRealtime());
     ~TMainForm() override;
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
@@ -253,6 +255,8 @@ private:
     bool ShutDownDone = false;
     bool Shown = false;
     bool StartUpBegun = false;
+    // The real-time waits' refusal is in the result list, left in view.
+    bool RealtimeRefusalShown = false;
     int DeviceRowHeight = 15;
     // The address shown last, not yet on the display.
     std::optional<std::string> PendingAddress;

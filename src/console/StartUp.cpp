@@ -58,7 +58,11 @@ void TMainForm::FormActivate() {
     State().ProgrammerModel = 0;
     FindProgrammer();
     TellPortAccessProblem();
-    Memo1->hide();
+    // The real-time waits tried once: a refusal is the last line of the
+    // result list, which then stays in view.
+    Core().Realtime.Probe();
+    if (!RealtimeRefusalShown)
+        Memo1->hide();
     setEnabled(true);
     // A close during the search: nothing was read, so nothing is written back.
     if (CloseWanted)

@@ -29,6 +29,9 @@ void AddressBit9Guard::Disarm() {
 //   2. the read set-up, with its 100 ms settle;
 //   3. a read of that lower cell;
 //   4. the programming set-up, with its 150 ms;
+//   5. the upper cell presented for programming again, as at the start of
+//      a cell: the set-ups leave latches 0B and 01 without its A8 and A9,
+//      and every pulse must start from the latches it was made for;
 // and the pass goes on with the next bit. Had the pulse landed on the lower
 // cell, the bit is there now: the pass stops at once instead of step 4.
 // A stop or a refused port access in between ends the check and the pass.
@@ -63,7 +66,8 @@ void AddressBit9Guard::Check() {
         return;
     }
     Cycle.ProgramSetup();
-    Cycle.ShowAddress();
+    if (S.EndReached == 0)
+        Cycle.PresentForProgramming();
 }
 
 std::string AddressBit9Guard::MissLine() const {

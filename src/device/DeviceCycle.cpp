@@ -100,10 +100,14 @@ void DeviceCycle::ReadCell() {
         S.ReadValue = static_cast<uint8_t>(S.ReadValue & 0x0F);
 }
 
-void DeviceCycle::ProgramCell() {
+void DeviceCycle::PresentForProgramming() {
     Put01(S.Latch01Address);
     SetAddress();
     Put01(S.Latch01Program);
+}
+
+void DeviceCycle::ProgramCell() {
+    PresentForProgramming();
 
     // An address outside the buffer has no byte to program: no fuse is blown for it.
     const bool inBuffer = S.CurrentAddress >= 0 && S.CurrentAddress < BufferSize;

@@ -33,10 +33,11 @@ public:
 
     // Presents CurrentAddress and shows it on the address display.
     void SetAddress();
-    // Shows CurrentAddress on the address display.
-    void ShowAddress();
     // Presents CurrentAddress and leaves the cell's data in ReadValue.
     void ReadCell();
+    // Presents CurrentAddress for programming: latch 01 at its address
+    // value, the address, latch 01 at its programming value.
+    void PresentForProgramming();
     // Presents CurrentAddress and gives one pulse for every 1-bit of its
     // buffer byte that the device class has.
     void ProgramCell();
@@ -56,6 +57,8 @@ public:
     std::function<void()> AfterPulse;
 
 private:
+    // Shows CurrentAddress on the address display.
+    void ShowAddress();
     void Pulse(const PulseValues& values);
     void Put01(int32_t value);
     void Wait(int32_t ms);

@@ -23,8 +23,9 @@ std::string VerifyFaultLine(int32_t address, uint8_t expected, uint8_t found) {
 }
 
 DeviceOperations::DeviceOperations(SharedState& state, DeviceCycle& cycle, CommandFrame& frame,
-                                   DelayTimer& timer, OperatorConsole& console)
-    : S(state), Cycle(cycle), Frame(frame), Timer(timer), Console(console), Guard(state, cycle) {}
+                                   DelayTimer& timer, RealtimeWaits& realtime, OperatorConsole& console)
+    : S(state), Cycle(cycle), Frame(frame), Timer(timer), Realtime(realtime), Console(console),
+      Guard(state, cycle) {}
 
 // A pass that ends by itself leaves EndReached at 1 (2 after the compare's
 // own stop on the last cell); only a stop from outside reaches StopEndCount.
@@ -92,6 +93,7 @@ void DeviceOperations::BlankCell() {
 }
 
 void DeviceOperations::Blank_ChkClick() {
+    const RealtimeWaits::Scope realtime(Realtime);
     Frame.LockControls();
     Console.ShowStatus("Checking to see if Device is erased....");
     Cycle.ReadSetup();
@@ -121,6 +123,7 @@ void DeviceOperations::VerifyCell() {
 }
 
 void DeviceOperations::VerifyDevice() {
+    const RealtimeWaits::Scope realtime(Realtime);
     Frame.LockControls();
     Console.ShowStatus("Verifying Device to Buffer....");
     Console.ShowResults(true);
@@ -142,6 +145,7 @@ void DeviceOperations::VerifyDevice() {
 }
 
 void DeviceOperations::Verify_EpromClick() {
+    const RealtimeWaits::Scope realtime(Realtime);
     Frame.LockControls();
     VerifyDevice();
     Frame.UnlockControls();
@@ -152,6 +156,7 @@ void DeviceOperations::MoveCell() {
 }
 
 void DeviceOperations::Move_EpromClick() {
+    const RealtimeWaits::Scope realtime(Realtime);
     Frame.LockControls();
     Console.ShowStatus("Moving Device to Buffer....");
     Cycle.ReadSetup();
@@ -181,6 +186,7 @@ void DeviceOperations::CompareCell() {
 }
 
 void DeviceOperations::CompareClick() {
+    const RealtimeWaits::Scope realtime(Realtime);
     Frame.LockControls();
     Console.ShowStatus("Comparing Device for Re-Progamablity....");
     Cycle.ReadSetup();
@@ -198,6 +204,7 @@ void DeviceOperations::CompareClick() {
 // idle state, the settling wait nor the verify pass is run: the caption says
 // the operation stopped, never that the device was programmed.
 void DeviceOperations::Program_EpromClick() {
+    const RealtimeWaits::Scope realtime(Realtime);
     Frame.LockControls();
     Console.ShowStatus("Programming Device from Buffer....");
     Guard.Arm();

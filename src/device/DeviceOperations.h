@@ -11,6 +11,7 @@
 #include "device/CommandFrame.h"
 #include "device/DeviceCycle.h"
 #include "link/DelayTimer.h"
+#include "link/RealtimeWaits.h"
 
 #include <array>
 #include <functional>
@@ -29,8 +30,9 @@ std::string VerifyFaultLine(int32_t address, uint8_t expected, uint8_t found);
 
 class DeviceOperations {
 public:
+    // Each operation holds realtime for its whole length.
     DeviceOperations(SharedState& state, DeviceCycle& cycle, CommandFrame& frame, DelayTimer& timer,
-                     OperatorConsole& console);
+                     RealtimeWaits& realtime, OperatorConsole& console);
 
     void Blank_ChkClick();
     // The verify pass; its verdict is left in StatusFault (1: a mismatch).
@@ -65,6 +67,7 @@ private:
     DeviceCycle& Cycle;
     CommandFrame& Frame;
     DelayTimer& Timer;
+    RealtimeWaits& Realtime;
     OperatorConsole& Console;
     AddressBit9Guard Guard;
     bool Stopped = false;

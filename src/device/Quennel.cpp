@@ -7,10 +7,12 @@
 
 namespace quennel {
 
-QuennelCore::QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrace* trace)
+QuennelCore::QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrace* trace,
+                         RealtimeHost& realtimeHost)
     : Port(backEnd, trace), Latches(State, Port, console), Timer(State, console),
       Detection(State, Latches, Port, Timer, console), Cycle(State, Latches, Timer, console),
-      Frame(State, Cycle, Latches, console), Operations(State, Cycle, Frame, Timer, console) {
+      Frame(State, Cycle, Latches, console), Realtime(realtimeHost),
+      Operations(State, Cycle, Frame, Timer, Realtime, console) {
     // The trace file is written in the waits, where the message thread has
     // time to spare, rather than by the next access, which may be in a pulse.
     if (trace)
@@ -43,6 +45,7 @@ void QuennelCore::ShutDown() {
     StopOperation();
     State.DelayMs = 0;
     Timer.ThreadedTimer1.SetEnabled(false);
+    Realtime.DropAll();
     ReleasePort();
 }
 

@@ -15,13 +15,16 @@
 #include "link/LatchProtocol.h"
 #include "link/NTPort.h"
 #include "link/PortBackEnd.h"
+#include "link/RealtimeWaits.h"
 
 namespace quennel {
 
 class QuennelCore {
 public:
-    // backEnd, console and trace (when given) must outlive the core.
-    QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrace* trace = nullptr);
+    // backEnd, console and trace (when given) must outlive the core; the
+    // real-time waits are taken from realtimeHost.
+    QuennelCore(PortBackEnd& backEnd, OperatorConsole& console, BusTrace* trace = nullptr,
+                RealtimeHost& realtimeHost = HostRealtime());
     QuennelCore(const QuennelCore&) = delete;
     QuennelCore& operator=(const QuennelCore&) = delete;
 
@@ -38,8 +41,9 @@ public:
     // 10 ms and its closing latch writes. ShutDown follows once the command
     // has returned.
     void RequestClose();
-    // The end of the program: the timer stops and a found programmer is
-    // left idle and its port given back; nothing touches the port after.
+    // The end of the program: the timer stops, the real-time waits are
+    // dropped, and a found programmer is left idle and its port given back;
+    // nothing touches the port after.
     void ShutDown();
     // Leaves a found programmer idle and gives the port back; nothing
     // touches the port afterwards. A pass stopped before stays stopped.
@@ -53,6 +57,7 @@ public:
     ProgrammerDetection Detection;
     DeviceCycle Cycle;
     CommandFrame Frame;
+    RealtimeWaits Realtime;
     DeviceOperations Operations;
 };
 

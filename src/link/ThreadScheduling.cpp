@@ -1,5 +1,7 @@
 #include "link/ThreadScheduling.h"
 
+#include "link/RealtimeRunLimit.h"
+
 #include <array>
 #include <cerrno>
 #include <sched.h>
@@ -43,10 +45,18 @@ std::vector<int> NiceLadder(int step) {
     return ladder;
 }
 
+// A real-time policy only once the run limit is in place, so that a worker
+// that stops sleeping cannot hold a core.
 bool SetPolicy(pid_t thread, int policy, int priority) {
+    const bool realtime = policy == SCHED_FIFO || policy == SCHED_RR;
+    if (realtime && LimitRealtimeRunning(RealtimeRunSoftUs, RealtimeRunHardUs) != 0)
+        return false;
     sched_param param{};
     param.sched_priority = priority;
-    return sched_setscheduler(thread, policy, &param) == 0;
+    if (sched_setscheduler(thread, policy, &param) != 0)
+        return false;
+    NoteRealtimeThread(thread, realtime);
+    return true;
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -432,6 +433,39 @@ TEST_F(StartUpTest, ACloseDuringProgrammingWritesTheSettings) {
     EXPECT_THAT(Rig.Bus.Violations(), IsEmpty());
     Rig.ExpectNothingAfterTheRelease();
     EXPECT_EQ(ReadAll(SettingsFile()), "3\r\n1\r\n31\r\n662\r\n476\r\n10\r\n20\r\n0\r\n\r\n");
+}
+
+// Where the real-time waits are refused, the search's result list ends with
+// the one line that says so and stays in view; the operations run as before
+// and the line is not said again. Where they are granted the list goes.
+TEST_F(StartUpTest, RefusedRealtimeWaitsAreSaidOnceBelowTheSearch) {
+    WriteSettings(FullSettings());
+    Rig.Realtime.RefuseAsAnOrdinaryUser();
+    Rig.StartUp();
+    ASSERT_TRUE(Rig.Visible("Memo1"));
+    auto lines = [&] {
+        return Rig.Find<QPlainTextEdit>("Memo1")->toPlainText().split('\n', Qt::SkipEmptyParts);
+    };
+    ASSERT_GE(lines().size(), 2) << "the search's own lines come first";
+    EXPECT_TRUE(lines().back().startsWith("Real-time waits not granted: no write access to /dev/cpu_dma_latency, "
+                                          "no real-time priority;"))
+        << lines().back().toStdString();
+    EXPECT_EQ(Rig.Text("StaticText3"), "Hex File Loaded....") << "the start-up went on as always";
+
+    Rig.Click("Blank_Chk");
+    EXPECT_EQ(Rig.Text("StaticText3"), "Device is Erased....");
+    Rig.Click("Blank_Chk");
+    EXPECT_FALSE(Rig.Find<QPlainTextEdit>("Memo1")->toPlainText().contains("Real-time"));
+    EXPECT_EQ(Rig.Realtime.OpenRequests, 0);
+}
+
+TEST_F(StartUpTest, GrantedRealtimeWaitsLeaveTheResultListClosed) {
+    WriteSettings(FullSettings());
+    Rig.StartUp();
+    EXPECT_FALSE(Rig.Visible("Memo1"));
+    EXPECT_EQ(Rig.Realtime.OpenRequests, 0) << "tried, and given back";
+    EXPECT_FALSE(Rig.Realtime.ThreadIsRealtime());
+    EXPECT_FALSE(Rig.Find<QPlainTextEdit>("Memo1")->toPlainText().contains("Real-time"));
 }
 
 } // namespace

@@ -15,7 +15,7 @@ WindowRig::WindowRig(bool programmerAttached) : PreviousDirectory(QDir::currentP
     QDir::setCurrent(QString::fromStdString(Folder.Path.string()));
     if (programmerAttached)
         Bus.Attach(0x378, Programmer);
-    Window = std::make_unique<TMainForm>(Bus, Dialogs, &Trace);
+    Window = std::make_unique<TMainForm>(Bus, Dialogs, &Trace, Realtime);
     Window->StartUpOnActivate = false;
     Window->OnDeviceSeated = [this](int32_t deviceClass) { Programmer.Width = DataBitsOfClass(deviceClass); };
     Window->show();

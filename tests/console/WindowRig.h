@@ -10,6 +10,7 @@
 #include "console/MainForm.h"
 #include "sim/SimulatedBus.h"
 #include "sim/SimulatedProgrammer.h"
+#include "support/FakeRealtimeHost.h"
 
 #include <QColor>
 #include <QString>
@@ -71,6 +72,8 @@ public:
     SimulatedBus Bus;
     BusTrace Trace{BusTrace::KeepInMemory};
     ScriptedDialogs Dialogs;
+    // The real-time waits' kernel: granting everything unless a test says.
+    FakeRealtimeHost Realtime;
 
 private:
     QString PreviousDirectory;

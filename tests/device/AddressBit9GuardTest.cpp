@@ -63,6 +63,7 @@ protected:
                     expected.ReadSetup();
                     expected.ReadCell(cell - 0x200);
                     expected.ProgramSetup(0x62);
+                    expected.PresentForProgramming(cell, 0x62);
                 }
             }
         }
@@ -125,7 +126,9 @@ TEST_F(AddressBit9GuardTest, TheCheckComesOnceAfterTheFirstPulseThatCanTellAndTh
     const size_t programSetupEnd = readSetupEnd + 4 + 3;
     EXPECT_EQ(steps[programSetupEnd].Text, "02=1A");
     EXPECT_GE(steps[programSetupEnd + 1].Microseconds - steps[programSetupEnd].Microseconds, 150'000);
-    EXPECT_EQ(steps[programSetupEnd + 1].Text, "02=12") << "the next bit's pulse";
+    // The upper cell presented again, then the next bit's pulse.
+    EXPECT_EQ(steps[programSetupEnd + 5].Text, "01=6D");
+    EXPECT_EQ(steps[programSetupEnd + 6].Text, "02=12") << "the next bit's pulse";
 }
 
 // No upper-half pulse can tell (each bit is wanted in the lower cell too),

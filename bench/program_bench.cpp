@@ -1,14 +1,17 @@
 // Programs and verifies a part full of 0xFF on the simulated programmer
 // through the core's real threaded timer, reads it back, and reports the
 // time against the floor the physics sets, the pulse widths on the wire,
-// how late posted events ran meanwhile, and the peak memory.
+// how late posted events ran meanwhile, the peak memory, and what the
+// core's real-time waits got for the program run (the message thread's
+// priority, the processor's wake-up latency held at 0).
 //
 // Usage: program_bench [--quick | --device NAME] [--bytes N] [--trace FILE]
-//                      [--no-read] [--load N] [--drive queue|cli]
+//                      [--no-read] [--load N] [--no-realtime] [--drive queue|cli]
 //   --quick        a 32 x 8 part (82S123) instead of the 1k x 8 82S181
 //   --bytes N      only the first N bytes are 0xFF, the rest 0x00
 //   --trace FILE   the bus trace on, streaming to FILE
 //   --load N       N processes spin on the processor for the length of the run
+//   --no-realtime  the core's real-time waits off
 //   --drive cli    through the command line's console instead of the bare queue
 
 #include "cli/CliConsole.h"

@@ -7,11 +7,13 @@
 // process's start to a window ready for commands with the programmer found.
 //
 // Usage: window_bench [--quick | --device NAME] [--bytes N] [--trace FILE] [--no-read]
-//                     [--load N]
+//                     [--load N] [--no-realtime]
 //   --quick        a 32 x 8 part (82S123) instead of the 1k x 8 82S181
 //   --bytes N      only the first N bytes are 0xFF, the rest 0x00
 //   --trace FILE   the bus trace on, streaming to FILE
 //   --load N       N processes spin on the processor for the length of the run
+//   --no-realtime  the core's real-time waits off, from the end of the start-up
+//                  (whose probe still holds them once)
 
 #include "support/ProcessStart.h"
 #include "support/ProgramBench.h"

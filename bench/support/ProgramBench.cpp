@@ -84,6 +84,31 @@ private:
     std::thread Poster; // last: started once everything above exists
 };
 
+// " (<reason>)" for a refusal's errno, nothing without one.
+std::string Because(int error) {
+    return error == 0 ? std::string() : std::string(" (") + std::strerror(error) + ")";
+}
+
+// What the program run's hold got, and the load, in one line.
+std::string RealtimeWords(const ProgramBenchReport& r) {
+    std::string words = "Real-time waits: ";
+    const RealtimeGrant& g = r.Realtime;
+    if (!r.RealtimeWanted)
+        words += "off (--no-realtime)";
+    else
+        words += (g.PriorityRaised ? "message thread at FIFO " + std::to_string(MessageThreadFifoPriority)
+                                   : "priority not raised" + Because(g.PriorityError)) +
+                 (g.LatencyHeld ? ", wake-up latency held at 0"
+                                : ", wake-up latency not held" + Because(g.LatencyError)) +
+                 (g.MemoryLocked ? ", memory locked" : ", memory not locked");
+    words += "; load: ";
+    if (r.Load == 0)
+        words += "none";
+    else
+        words += std::to_string(r.Load) + (r.Load == 1 ? " busy process" : " busy processes");
+    return words;
+}
+
 } // namespace
 
 Spread SpreadOf(std::vector<double> values) {
@@ -122,6 +147,10 @@ bool ReadProgramBenchOption(int argc, char** argv, int& i, ProgramBenchOptions& 
         options.ReadPass = false;
         return true;
     }
+    if (option == "--no-realtime") {
+        options.Realtime = false;
+        return true;
+    }
     if (i + 1 >= argc)
         return false;
     const char* value = argv[i + 1];
@@ -154,6 +183,7 @@ ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions&
     report.Bytes = options.Bytes < 0 ? report.Cells : std::min(options.Bytes, report.Cells);
     report.TracePath = options.TracePath;
     report.Load = options.Load;
+    report.RealtimeWanted = options.Realtime;
 
     SimulatedProgrammer programmer;
     programmer.Width = DataBitsOfClass(device->DeviceClass);
@@ -173,6 +203,7 @@ ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions&
     report.StartupMs = MsSince(startupBegan);
     report.ProcessStartupMs = MsSinceProcessStart();
     report.StartUpName = drive.StartUpName();
+    core.Realtime.Wanted = options.Realtime;
     SharedState& s = core.State;
     if (s.ProgrammerModel == 0)
         throw std::runtime_error("the simulated programmer was not found");
@@ -197,6 +228,7 @@ ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions&
         report.ProgramMs = MsSince(began);
         report.EventLateMs = SpreadOf(probe.Measured().LateMs);
     }
+    report.Realtime = core.Realtime.LastGrant();
     report.Programmed =
         s.StatusFault == 0 && !core.Operations.WasStopped() &&
         std::equal(s.DataBuffer.begin(), s.DataBuffer.begin() + report.Cells, programmer.Fuses.begin());
@@ -234,8 +266,7 @@ void PrintReport(const ProgramBenchReport& r, std::FILE* out) {
     std::fprintf(out, "Drive %s, device %s: %d cells, %d bytes of 0xFF, %d fuses to blow%s%s\n",
                  r.Drive.c_str(), r.Device.c_str(), r.Cells, r.Bytes, r.FusesToBlow,
                  r.TracePath.empty() ? "" : ", trace to ", r.TracePath.c_str());
-    if (r.Load > 0)
-        std::fprintf(out, "Load: %d busy process%s\n", r.Load, r.Load == 1 ? "" : "es");
+    std::fprintf(out, "%s\n", RealtimeWords(r).c_str());
     std::fprintf(out, "Start-up (%s ready, programmer found): %.1f ms; from the process's start %.1f ms\n",
                  r.StartUpName.c_str(), r.StartupMs, r.ProcessStartupMs);
     std::fprintf(out, "Program and verify: %.3f s against a floor of %.3f s, ratio %.4f (goal <= 1.005)%s\n",
@@ -281,6 +312,8 @@ void PrintReport(const ProgramBenchReport& r, std::FILE* out) {
     std::fprintf(out, "event_late_median %.3f ms\n", e.Median);
     std::fprintf(out, "event_late_max %.3f ms\n", e.Max);
     std::fprintf(out, "peak_memory %.1f MB\n", r.PeakMemoryMB);
+    std::fprintf(out, "realtime_granted %d bool\n", r.Realtime.PriorityRaised ? 1 : 0);
+    std::fprintf(out, "cpu_latency_held %d bool\n", r.Realtime.LatencyHeld ? 1 : 0);
     std::fprintf(out, "load %d count\n", r.Load);
 }
 

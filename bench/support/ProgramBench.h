@@ -4,6 +4,7 @@
 // what the operator waits for measured against what the physics needs.
 
 #include "BenchDrive.h"
+#include "link/RealtimeWaits.h"
 
 #include <chrono>
 #include <cstddef>
@@ -19,7 +20,8 @@ struct ProgramBenchOptions {
     bool ReadPass = true;          // also time a read of a whole 1k x 8 part into the buffer
     std::string TracePath;         // non-empty: the bus trace streams to this file
     std::chrono::milliseconds EventEvery{5};
-    int Load = 0; // busy processes spinning for the length of the run
+    int Load = 0;         // busy processes spinning for the length of the run
+    bool Realtime = true; // the core's real-time waits wanted
 };
 
 // Minimum, median, 99th percentile, maximum and mean of a set of figures.
@@ -52,18 +54,20 @@ struct ProgramBenchReport {
     double PeakMemoryMB = 0;
     std::string TracePath;
     int Load = 0;
+    bool RealtimeWanted = true;
+    RealtimeGrant Realtime; // what the program run's hold got
 
     double ProgramRatio() const { return ProgramMs / ProgramFloorMs; }
     double ReadOverheadMs() const { return ReadMs - ReadSettleMs; }
 };
 
 // Reads the option at argv[i] (--quick, --device NAME, --bytes N, --trace
-// FILE, --no-read, --load N) into options and moves i past its value;
-// false when it is none of these or its value is missing or bad.
+// FILE, --no-read, --load N, --no-realtime) into options and moves i past
+// its value; false when it is none of these or its value is missing or bad.
 bool ReadProgramBenchOption(int argc, char** argv, int& i, ProgramBenchOptions& options);
 inline constexpr const char* ProgramBenchOptionsUsage =
     "[--quick | --device NAME] [--bytes N] [--trace FILE] [--no-read]\n"
-    "       [--load N]";
+    "       [--load N] [--no-realtime]";
 
 // Runs on the calling thread, which must be the drive's message thread.
 ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions& options);

@@ -6,18 +6,22 @@
 // priority, the processor's wake-up latency held at 0).
 //
 // Usage: program_bench [--quick | --device NAME] [--bytes N] [--trace FILE]
-//                      [--no-read] [--load N] [--no-realtime] [--drive queue|cli]
+//                      [--no-read] [--load N] [--no-realtime | --side-by-side]
+//                      [--drive queue|cli]
 //   --quick        a 32 x 8 part (82S123) instead of the 1k x 8 82S181
 //   --bytes N      only the first N bytes are 0xFF, the rest 0x00
 //   --trace FILE   the bus trace on, streaming to FILE
 //   --load N       N processes spin on the processor for the length of the run
 //   --no-realtime  the core's real-time waits off
+//   --side-by-side the run with the real-time waits and the run without, one
+//                  after the other, each reported, then compared
 //   --drive cli    through the command line's console instead of the bare queue
 
 #include "cli/CliConsole.h"
 #include "support/ProcessStart.h"
 #include "support/ProgramBench.h"
 #include "support/QueueDrive.h"
+#include "support/SideBySide.h"
 
 #include <cstdio>
 #include <exception>
@@ -63,13 +67,16 @@ int main(int argc, char** argv) {
             return Usage();
     }
 
+    if (driveName != "queue" && driveName != "cli")
+        return Usage();
+    if (options.SideBySide)
+        return RunSideBySide(argv, options, stdout);
+
     std::unique_ptr<BenchDrive> drive;
     if (driveName == "queue")
         drive = std::make_unique<QueueDrive>();
-    else if (driveName == "cli")
-        drive = std::make_unique<CliDrive>();
     else
-        return Usage();
+        drive = std::make_unique<CliDrive>();
 
     try {
         const ProgramBenchReport report = RunProgramBench(*drive, options);

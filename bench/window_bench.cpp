@@ -7,16 +7,19 @@
 // process's start to a window ready for commands with the programmer found.
 //
 // Usage: window_bench [--quick | --device NAME] [--bytes N] [--trace FILE] [--no-read]
-//                     [--load N] [--no-realtime]
+//                     [--load N] [--no-realtime | --side-by-side]
 //   --quick        a 32 x 8 part (82S123) instead of the 1k x 8 82S181
 //   --bytes N      only the first N bytes are 0xFF, the rest 0x00
 //   --trace FILE   the bus trace on, streaming to FILE
 //   --load N       N processes spin on the processor for the length of the run
 //   --no-realtime  the core's real-time waits off, from the end of the start-up
 //                  (whose probe still holds them once)
+//   --side-by-side the run with the real-time waits and the run without, one
+//                  after the other, each reported, then compared
 
 #include "support/ProcessStart.h"
 #include "support/ProgramBench.h"
+#include "support/SideBySide.h"
 #include "window/WindowDrive.h"
 
 #include <QApplication>
@@ -37,6 +40,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Before Qt starts its threads: the runs are this program again.
+    if (options.SideBySide)
+        return RunSideBySide(argv, options, stdout);
     // The drive works in a scratch folder: a trace named from here goes here.
     if (!options.TracePath.empty())
         options.TracePath = std::filesystem::absolute(options.TracePath).string();

@@ -45,11 +45,15 @@ double KernelMsSinceStart() {
 void RestartToTimeStartUp(char** argv) {
     if (std::getenv(ExecAtVariable) != nullptr)
         return;
+    ExecTimingStartUp(argv);
+    std::fprintf(stderr, "cannot run the program again (%d); start-up timed by the kernel's clock\n", errno);
+    unsetenv(ExecAtVariable);
+}
+
+void ExecTimingStartUp(char** argv) {
     const std::string execAt = std::to_string(NowNs(CLOCK_MONOTONIC));
     setenv(ExecAtVariable, execAt.c_str(), 1);
     execv("/proc/self/exe", argv);
-    std::fprintf(stderr, "cannot run the program again (%d); start-up timed by the kernel's clock\n", errno);
-    unsetenv(ExecAtVariable);
 }
 
 double MsSinceProcessStart() {

@@ -11,6 +11,12 @@ namespace quennel::bench {
 // when the exec failed (the kernel's start time is used then).
 void RestartToTimeStartUp(char** argv);
 
+// Execs the running program with argv and the time of the exec in its
+// environment, so that the program so started times its start-up from
+// here (in a forked child, to run it again); returns only when the exec
+// failed. Not safe after a fork in a process with other threads.
+void ExecTimingStartUp(char** argv);
+
 // Milliseconds since the exec that started this program.
 double MsSinceProcessStart();
 

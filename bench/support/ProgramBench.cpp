@@ -151,6 +151,10 @@ bool ReadProgramBenchOption(int argc, char** argv, int& i, ProgramBenchOptions& 
         options.Realtime = false;
         return true;
     }
+    if (option == "--side-by-side") {
+        options.SideBySide = true;
+        return true;
+    }
     if (i + 1 >= argc)
         return false;
     const char* value = argv[i + 1];

@@ -20,8 +20,9 @@ struct ProgramBenchOptions {
     bool ReadPass = true;          // also time a read of a whole 1k x 8 part into the buffer
     std::string TracePath;         // non-empty: the bus trace streams to this file
     std::chrono::milliseconds EventEvery{5};
-    int Load = 0;         // busy processes spinning for the length of the run
-    bool Realtime = true; // the core's real-time waits wanted
+    int Load = 0;            // busy processes spinning for the length of the run
+    bool Realtime = true;    // the core's real-time waits wanted
+    bool SideBySide = false; // run with them and without, one after the other (SideBySide.h)
 };
 
 // Minimum, median, 99th percentile, maximum and mean of a set of figures.
@@ -62,12 +63,13 @@ struct ProgramBenchReport {
 };
 
 // Reads the option at argv[i] (--quick, --device NAME, --bytes N, --trace
-// FILE, --no-read, --load N, --no-realtime) into options and moves i past
-// its value; false when it is none of these or its value is missing or bad.
+// FILE, --no-read, --load N, --no-realtime, --side-by-side) into options
+// and moves i past its value; false when it is none of these or its value
+// is missing or bad.
 bool ReadProgramBenchOption(int argc, char** argv, int& i, ProgramBenchOptions& options);
 inline constexpr const char* ProgramBenchOptionsUsage =
     "[--quick | --device NAME] [--bytes N] [--trace FILE] [--no-read]\n"
-    "       [--load N] [--no-realtime]";
+    "       [--load N] [--no-realtime | --side-by-side]";
 
 // Runs on the calling thread, which must be the drive's message thread.
 ProgramBenchReport RunProgramBench(BenchDrive& drive, const ProgramBenchOptions& options);

@@ -13,7 +13,9 @@ void FillBuffer(DataImage& buffer, uint8_t value) {
 std::optional<uint8_t> FillValueFromText(std::string_view text) {
     if (text.empty())
         return std::nullopt;
-    return static_cast<uint8_t>(StrToInt("$" + std::string(text)) & 0xFF);
+    std::string hex(1, '$');
+    hex += text;
+    return static_cast<uint8_t>(StrToInt(hex) & 0xFF);
 }
 
 } // namespace quennel

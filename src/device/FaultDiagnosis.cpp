@@ -241,7 +241,8 @@ private:
             if (fault == AddressFault::None)
                 continue;
             ++named;
-            const std::string name = "A" + std::to_string(line);
+            std::string name(1, 'A');
+            name += std::to_string(line);
             const std::string signal = Signal('A', line);
             switch (fault) {
             case AddressFault::ReadsAsZero:

@@ -63,7 +63,8 @@ bool ParseSimulatedFault(std::string_view text, SimulatedFaultChoice& choice, st
             break;
         from = colon + 1;
     }
-    const std::string quoted = "'" + std::string(text) + "'";
+    std::string quoted(1, '\'');
+    quoted.append(text).push_back('\'');
     const SimulatedFault* fault = nullptr;
     for (const SimulatedFault& known : SimulatedFaults())
         if (known.Name == parts[0])

@@ -30,6 +30,13 @@ for entry in quennel quennel-sim; do
   grep -qx "Exec=$entry" "$file" || fail "$entry.desktop does not start $entry"
 done
 
+# The rights to real-time waits for group lp: the udev rule under the prefix,
+# the limits entry in the configuration folder chosen at configure time.
+grep -qx 'KERNEL=="cpu_dma_latency", GROUP="lp", MODE="0660"' "$root/lib/udev/rules.d/60-quennel.rules" ||
+  fail "no udev rule for /dev/cpu_dma_latency"
+limits=$(find "$dest" -path '*/security/limits.d/quennel.conf')
+[[ -n $limits ]] && grep -q '^@lp.*rtprio.*10' "$limits" || fail "no limits.d entry giving group lp a real-time priority"
+
 options() { grep -o -- '--[a-z][a-z0-9-]*' | sort -u; }
 for program in quennel quennel-sim quennel-cli; do
   page=$root/share/man/man1/$program.1

@@ -42,7 +42,7 @@ TThreadPriority ThreadPriorityFromPlatform(int platformPriority) {
 // ---- TTimerThread ----
 
 TTimerThread::TTimerThread(TThreadedTimer& parent, OperatorConsole& console)
-    : ParentTimer(parent), Console(console) {
+    : ParentTimer(parent), Console(console), MessageThreadId(CurrentThreadId()) {
     Worker = std::thread([this] {
         {
             std::lock_guard guard(Lock);
@@ -98,17 +98,24 @@ TTimerThread::RunStart TTimerThread::WaitWhileSuspended() {
 // priority: a raised worker woken when the tick has run would take the
 // processor from the message thread just as it goes on with the caller's work
 // (ending a pulse), and under load the message thread may then wait for
-// another process's time slice.
+// another process's time slice. A message thread that runs real-time (above
+// the worker) cannot lose the processor to it: then the worker keeps its
+// priority, since changing a real-time thread's policy at every tick sets
+// the scheduler balancing both processors just as the pulse is to end.
 void TTimerThread::Synchronize(const std::function<void()>& call) {
+    bool lowered = false;
     {
         std::lock_guard guard(Lock);
         InSynchronize.store(true);
-        if (WaitStep > 0)
+        if (WaitStep > 0 &&
+            ReadThreadPriorityStep(MessageThreadId) != PlatformPriority(TThreadPriority::tpTimeCritical)) {
             ApplyThreadPriorityStep(NativeId, 0);
+            lowered = true;
+        }
     }
     Console.RunOnMessageThread(call);
     std::lock_guard guard(Lock);
-    if (WaitStep > 0)
+    if (lowered)
         ApplyThreadPriorityStep(NativeId, WaitStep);
     InSynchronize.store(false);
 }

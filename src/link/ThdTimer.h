@@ -94,6 +94,7 @@ private:
     bool RunIsCurrent(uint64_t run) const;
 
     OperatorConsole& Console;
+    const pid_t MessageThreadId; // the constructing thread's kernel id
     mutable std::mutex Lock;
     std::condition_variable Changed;
     bool IsSuspended = true;

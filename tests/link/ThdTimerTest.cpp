@@ -1,10 +1,13 @@
 #include "link/ThdTimer.h"
 
 #include "TimerPump.h"
+#include "link/ThreadScheduling.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sched.h>
+#include <string>
 #include <sys/resource.h>
 #include <thread>
 #include <vector>
@@ -206,4 +209,49 @@ TEST(ThreadedTimer, PriorityReadsBackWhatTheWorkerReallyHasAndTicksGoOn) {
     EXPECT_EQ(rig.Timer.ThreadPriority(), TThreadPriority::tpLowest);
     rig.Start(5);
     EXPECT_TRUE(rig.PumpUntilTicks(1));
+}
+
+namespace {
+
+// Threads of this process, other than the calling one, under the FIFO policy.
+int OtherRealtimeThreads() {
+    int count = 0;
+    const pid_t self = CurrentThreadId();
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        const pid_t thread = std::stoi(entry.path().filename().string());
+        if (thread != self && sched_getscheduler(thread) == SCHED_FIFO)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+// A raised worker hands its tick over at normal priority, so that it cannot
+// take the processor from the message thread; below a real-time message
+// thread it cannot anyway, and keeps its priority.
+TEST(ThreadedTimer, TheWorkerKeepsItsPriorityInTheHandOverOnlyBelowARealtimeMessageThread) {
+    if (!RealTimeSchedulingAllowed())
+        GTEST_SKIP() << "no right to real-time scheduling here";
+    for (const bool realtimeMessageThread : {false, true}) {
+        SCOPED_TRACE(realtimeMessageThread ? "real-time message thread" : "normal message thread");
+        sched_param param{};
+        param.sched_priority = realtimeMessageThread ? 10 : 0;
+        ASSERT_EQ(sched_setscheduler(0, realtimeMessageThread ? SCHED_FIFO : SCHED_OTHER, &param), 0);
+        {
+            FakeConsole console;
+            TThreadedTimer timer{console};
+            timer.SetThreadPriority(TThreadPriority::tpTimeCritical);
+            std::vector<int> duringHandOver;
+            timer.SetOnTimer([&](TThreadedTimer&) { duringHandOver.push_back(OtherRealtimeThreads()); });
+            timer.SetInterval(2);
+            timer.SetEnabled(true);
+            ASSERT_TRUE(PumpUntil(console, [&] { return duringHandOver.size() >= 3; }, HangLimit));
+            timer.SetEnabled(false);
+            for (int others : duringHandOver)
+                EXPECT_EQ(others, realtimeMessageThread ? 1 : 0);
+        }
+        param.sched_priority = 0;
+        sched_setscheduler(0, SCHED_OTHER, &param);
+    }
 }

@@ -1,6 +1,5 @@
 #include "console/MainForm.h"
 
-
 #include "buffer/IntegerText.h"
 #include "console/EditorPage.h"
 #include "console/QtDialogs.h"

@@ -100,8 +100,9 @@ TTimerThread::RunStart TTimerThread::WaitWhileSuspended() {
 // (ending a pulse), and under load the message thread may then wait for
 // another process's time slice. A message thread that runs real-time (above
 // the worker) cannot lose the processor to it: then the worker keeps its
-// priority, since changing a real-time thread's policy at every tick sets
-// the scheduler balancing both processors just as the pulse is to end.
+// priority: changing a real-time thread's policy at every tick can set the
+// scheduler balancing both processors just as the pulse is to end, and
+// measured costlier.
 void TTimerThread::Synchronize(const std::function<void()>& call) {
     bool lowered = false;
     {

@@ -1,6 +1,7 @@
 #include "link/RealtimeHost.h"
 
 #include "link/RealtimeRunLimit.h"
+
 #include "link/ThreadScheduling.h"
 
 #include <cerrno>
@@ -47,20 +48,13 @@ public:
     }
 
     int SetScheduling(pid_t thread, const SchedulingPolicy& scheduling) override {
-        sched_param param{};
-        param.sched_priority = scheduling.Priority;
-        if (sched_setscheduler(thread, scheduling.Policy, &param) != 0)
-            return -errno;
-        NoteRealtimeThread(thread, scheduling.Policy == SCHED_FIFO || scheduling.Policy == SCHED_RR);
-        return 0;
+        return SetSchedulingPolicy(thread, scheduling.Policy, scheduling.Priority);
     }
 
     // Pages are locked as they are first touched, not all at once: locking
     // every mapped page of the libraries would read them all in and multiply
     // the resident memory, for pages a pass never touches.
-    int LockMemory() override {
-        return mlockall(MCL_CURRENT | MCL_FUTURE | MCL_ONFAULT) == 0 ? 0 : -errno;
-    }
+    int LockMemory() override { return mlockall(MCL_CURRENT | MCL_FUTURE | MCL_ONFAULT) == 0 ? 0 : -errno; }
 
     void UnlockMemory() override { munlockall(); }
 };

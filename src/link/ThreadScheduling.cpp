@@ -51,15 +51,19 @@ bool SetPolicy(pid_t thread, int policy, int priority) {
     const bool realtime = policy == SCHED_FIFO || policy == SCHED_RR;
     if (realtime && LimitRealtimeRunning(RealtimeRunSoftUs, RealtimeRunHardUs) != 0)
         return false;
-    sched_param param{};
-    param.sched_priority = priority;
-    if (sched_setscheduler(thread, policy, &param) != 0)
-        return false;
-    NoteRealtimeThread(thread, realtime);
-    return true;
+    return SetSchedulingPolicy(thread, policy, priority) == 0;
 }
 
 } // namespace
+
+int SetSchedulingPolicy(pid_t thread, int policy, int priority) {
+    sched_param param{};
+    param.sched_priority = priority;
+    if (sched_setscheduler(thread, policy, &param) != 0)
+        return -errno;
+    NoteRealtimeThread(thread, policy == SCHED_FIFO || policy == SCHED_RR);
+    return 0;
+}
 
 pid_t CurrentThreadId() {
     return static_cast<pid_t>(syscall(SYS_gettid));

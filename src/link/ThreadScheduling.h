@@ -17,6 +17,11 @@ pid_t CurrentThreadId();
 // nearest weaker raise the process may make (never more than asked).
 void ApplyThreadPriorityStep(pid_t thread, int step);
 
+// Puts the thread under policy at priority and marks it real-time or not
+// for the run limit's handler; 0 or -errno. The run limit is the caller's
+// to set first.
+int SetSchedulingPolicy(pid_t thread, int policy, int priority);
+
 // The step the thread's scheduling now matches; empty when it matches none.
 std::optional<int> ReadThreadPriorityStep(pid_t thread);
 

@@ -4,6 +4,7 @@
 // steps ("park") and nibble reads ("read"), each with its time.
 
 #include "device/DeviceCycle.h"
+#include "device/Quennel.h"
 #include "link/BusTrace.h"
 #include "link/DelayTimer.h"
 #include "link/LatchProtocol.h"
@@ -19,6 +20,16 @@
 namespace quennel::test {
 
 inline constexpr uint16_t RigBase = 0x378;
+
+// The port at RigBase opened and the programmer taken as found, as
+// detection leaves them.
+inline void TakeProgrammerAsFound(QuennelCore& core) {
+    core.State.PortBase = RigBase;
+    core.State.StatusPort = RigBase + 1;
+    core.State.ControlPort = RigBase + 2;
+    core.Latches.OpenPort();
+    core.State.ProgrammerModel = 2;
+}
 
 struct BusStep {
     std::string Text;

@@ -23,11 +23,7 @@ class DeviceOperationsTest : public ::testing::Test {
 protected:
     DeviceOperationsTest() {
         Bus.Attach(0x378, Programmer);
-        S.PortBase = 0x378;
-        S.StatusPort = 0x379;
-        S.ControlPort = 0x37A;
-        Core.Latches.OpenPort();
-        S.ProgrammerModel = 2;
+        test::TakeProgrammerAsFound(Core);
     }
 
     void Select(const char* caption) {

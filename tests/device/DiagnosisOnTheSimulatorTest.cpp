@@ -3,6 +3,7 @@
 // device width over a hundred random images read through the simulated
 // part, and a table of them through the real operations on the simulated
 // programmer.
+#include "DeviceCycleRig.h"
 #include "DiagnosisWords.h"
 #include "device/FaultDiagnosis.h"
 #include "device/Quennel.h"
@@ -117,11 +118,7 @@ class DiagnosisOperations : public ::testing::TestWithParam<const char*> {
 protected:
     DiagnosisOperations() {
         Bus.Attach(0x378, Programmer);
-        S.PortBase = 0x378;
-        S.StatusPort = 0x379;
-        S.ControlPort = 0x37A;
-        Core.Latches.OpenPort();
-        S.ProgrammerModel = 2;
+        test::TakeProgrammerAsFound(Core);
     }
 
     const CatalogueRow& Select(const char* caption) {

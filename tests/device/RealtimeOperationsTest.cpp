@@ -2,6 +2,7 @@
 // gives them back however it ends: at its end, after a stop, after a port
 // error. Where the rights are refused it runs as it always did.
 
+#include "DeviceCycleRig.h"
 #include "device/Quennel.h"
 #include "link/PpdevPort.h"
 #include "sim/SimulatedBus.h"
@@ -14,15 +15,15 @@
 #include <gtest/gtest.h>
 #include <linux/ppdev.h>
 #include <ostream>
-#include <sys/ioctl.h>
 #include <string>
+#include <sys/ioctl.h>
 
 namespace quennel {
 namespace {
 
+using test::FakeRealtimeHost;
 using ::testing::Contains;
 using ::testing::HasSubstr;
-using test::FakeRealtimeHost;
 
 struct OperationCase {
     const char* Name;
@@ -48,11 +49,7 @@ class RealtimeOperationsTest : public ::testing::TestWithParam<OperationCase> {
 protected:
     RealtimeOperationsTest() {
         Bus.Attach(0x378, Programmer);
-        S.PortBase = 0x378;
-        S.StatusPort = 0x379;
-        S.ControlPort = 0x37A;
-        Core.Latches.OpenPort();
-        S.ProgrammerModel = 2;
+        test::TakeProgrammerAsFound(Core);
         Core.SelectDevice(*FindDeviceByCaption("82S123"));
         S.DataBuffer.fill(0);
         for (size_t cell = 0; cell < 0x20; cell += 3) {
@@ -139,11 +136,7 @@ TEST(RealtimeAfterAPortError, TheWaitsAreGivenBack) {
     FakeRealtimeHost host;
     QuennelCore core{port, console, nullptr, host};
     core.SelectDevice(*FindDeviceByCaption("82S123"));
-    core.State.PortBase = 0x378;
-    core.Latches.OpenPort();
-    core.State.StatusPort = 0x379;
-    core.State.ControlPort = 0x37A;
-    core.State.ProgrammerModel = 2;
+    test::TakeProgrammerAsFound(core);
     core.State.DataBuffer.fill(0xFF);
     kernel.Refuse = test::FakeLinuxSystem::Refusal{static_cast<unsigned long>(PPWDATA), 40, EIO, false, {}};
     core.Operations.Program_EpromClick();

@@ -1,7 +1,6 @@
 #include "link/RealtimeHost.h"
 
 #include "link/RealtimeRunLimit.h"
-
 #include "link/ThreadScheduling.h"
 
 #include <cerrno>

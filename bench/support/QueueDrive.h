@@ -12,7 +12,7 @@ public:
     ~QueueDrive() override { EndCore(); }
     std::string Name() const override { return "queue"; }
     OperatorConsole& Console() override { return Screenless; }
-    void Post(std::function<void()> call) override { Screenless.Post(std::move(call)); }
+    void Post(std::function<void()> call) override { Screenless.PostToMessageThread(std::move(call)); }
 
 private:
     QueueConsole Screenless;

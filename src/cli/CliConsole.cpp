@@ -3,6 +3,7 @@
 #include "cli/ProgressLine.h"
 
 #include <charconv>
+#include <utility>
 
 namespace quennel::cli {
 
@@ -76,8 +77,8 @@ void CliConsole::ProcessMessages() {
 void CliConsole::WaitForMessages() {
     Queue.WaitForMessages();
 }
-void CliConsole::RunOnMessageThread(const std::function<void()>& call) {
-    Queue.RunOnMessageThread(call);
+void CliConsole::PostToMessageThread(std::function<void()> call) {
+    Queue.Post(std::move(call));
 }
 
 } // namespace quennel::cli

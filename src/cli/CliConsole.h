@@ -41,7 +41,7 @@ public:
     void ShowMessageBox(const MessageBoxRequest& box) override;
     void ProcessMessages() override;
     void WaitForMessages() override;
-    void RunOnMessageThread(const std::function<void()>& call) override;
+    void PostToMessageThread(std::function<void()> call) override;
 
     MessageQueue Queue;
 

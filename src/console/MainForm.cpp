@@ -16,6 +16,7 @@
 #include <QThread>
 #include <QTimer>
 #include <exception>
+#include <utility>
 
 namespace quennel {
 
@@ -357,11 +358,10 @@ void TMainForm::WaitForMessages() {
     HandedOver.ProcessMessages();
 }
 
-// Blocks the calling thread until the message thread has run call: in a
-// wait, a pump, a modal box's loop or the application's own loop, whichever
-// comes first.
-void TMainForm::RunOnMessageThread(const std::function<void()>& call) {
-    HandedOver.RunOnMessageThread(call);
+// The call runs in a wait, a pump, a modal box's loop or the application's
+// own loop, whichever comes first.
+void TMainForm::PostToMessageThread(std::function<void()> call) {
+    HandedOver.Post(std::move(call));
 }
 
 // The wake-up queued with a handed-over call: the wait that it wakes takes

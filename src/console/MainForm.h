@@ -152,7 +152,7 @@ public:
     void ShowMessageBox(const MessageBoxRequest& box) override;
     void ProcessMessages() override;
     void WaitForMessages() override;
-    void RunOnMessageThread(const std::function<void()>& call) override;
+    void PostToMessageThread(std::function<void()> call) override;
 
     // The button-size switch: 0 normal, 1 large.
     int32_t ScaleTag = 0;

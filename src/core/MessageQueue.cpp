@@ -1,7 +1,5 @@
 #include "core/MessageQueue.h"
 
-#include <memory>
-
 namespace quennel {
 
 MessageQueue::MessageQueue() : MessageThread(std::this_thread::get_id()) {}
@@ -14,26 +12,6 @@ void MessageQueue::Post(std::function<void()> call) {
     Pending.notify_all();
     if (OnPost)
         OnPost();
-}
-
-void MessageQueue::RunOnMessageThread(const std::function<void()>& call) {
-    if (IsMessageThread()) {
-        call();
-        return;
-    }
-    // The done flag is shared so that the waiter's state outlives nothing it needs.
-    auto done = std::make_shared<bool>(false);
-    auto doneSignal = std::make_shared<std::condition_variable>();
-    Post([this, &call, done, doneSignal] {
-        call();
-        {
-            std::lock_guard guard(Lock);
-            *done = true;
-        }
-        doneSignal->notify_all();
-    });
-    std::unique_lock guard(Lock);
-    doneSignal->wait(guard, [&] { return *done; });
 }
 
 int MessageQueue::ProcessMessages() {

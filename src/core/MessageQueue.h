@@ -18,9 +18,6 @@ public:
 
     // Queues call and returns at once.
     void Post(std::function<void()> call);
-    // Queues call and blocks until the message thread has run it; on the
-    // message thread itself it runs call at once.
-    void RunOnMessageThread(const std::function<void()>& call);
 
     // Runs every call pending now; returns how many ran.
     int ProcessMessages();

@@ -47,9 +47,9 @@ public:
     // Like ProcessMessages, but first sleeps until something is pending:
     // the way a wait yields the processor instead of spinning.
     virtual void WaitForMessages() = 0;
-    // Runs call on the message thread; called from another thread, it blocks
-    // until the message thread has run it.
-    virtual void RunOnMessageThread(const std::function<void()>& call) = 0;
+    // Queues call for the message thread and returns at once; safe from any
+    // thread. The call runs in the message thread's next pump or wait.
+    virtual void PostToMessageThread(std::function<void()> call) = 0;
 };
 
 } // namespace quennel

@@ -6,6 +6,8 @@
 #include "core/MessageQueue.h"
 #include "core/OperatorConsole.h"
 
+#include <utility>
+
 namespace quennel {
 
 class QueueConsole : public OperatorConsole {
@@ -21,10 +23,7 @@ public:
     void ShowMessageBox(const MessageBoxRequest&) override {}
     void ProcessMessages() override { Queue.ProcessMessages(); }
     void WaitForMessages() override { Queue.WaitForMessages(); }
-    void RunOnMessageThread(const std::function<void()>& call) override { Queue.RunOnMessageThread(call); }
-
-    // Queues call for the message thread from any thread; returns at once.
-    void Post(std::function<void()> call) { Queue.Post(std::move(call)); }
+    void PostToMessageThread(std::function<void()> call) override { Queue.Post(std::move(call)); }
 
 private:
     MessageQueue Queue;

@@ -72,8 +72,8 @@ public:
     bool Terminated() const;
     // Waits at most limit for the worker to end; true once it has ended.
     bool WaitFor(std::chrono::milliseconds limit);
-    // True while the worker is blocked until the message thread takes its tick.
-    bool HandingOverTick() const { return InSynchronize.load(); }
+    // True while a tick waits for the message thread to take it.
+    bool HandingOverTick() const { return TickQueued.load(); }
 
     void SetPriority(TThreadPriority priority);
     TThreadPriority Priority() const;
@@ -87,7 +87,8 @@ private:
     void Execute();
     // Returns the run the worker may now time a tick for, and when it began.
     RunStart WaitWhileSuspended();
-    void Synchronize(const std::function<void()>& call);
+    // Queues the tick for the message thread and blocks until it has run.
+    void HandOverTick(uint64_t run, TimerClock::time_point due);
     // On the message thread: holds the tick until due, then fires it unless
     // its run has ended meanwhile.
     void DeliverTick(uint64_t run, TimerClock::time_point due);
@@ -105,7 +106,8 @@ private:
     pid_t NativeId = 0;
     int WaitStep = 0;               // the platform step asked for the worker's waits
     std::optional<int> GrantedStep; // what the platform gave for them
-    std::atomic<bool> InSynchronize{false};
+    std::atomic<bool> InHandOver{false}; // the worker is in a hand-over
+    std::atomic<bool> TickQueued{false};    // its tick has not run yet
     std::thread Worker; // last: started once everything above exists
 };
 

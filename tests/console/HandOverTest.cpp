@@ -1,6 +1,6 @@
 // Calls handed to the window's message thread by another thread (the
 // timer's tick is one): they run in a wait, in Qt's own loop and in a modal
-// loop opened inside a wait, and the handing thread goes on once they have.
+// loop opened inside a wait.
 
 #include "WindowRig.h"
 
@@ -40,12 +40,12 @@ public:
 
     void Start(std::function<void()> extra = {}) {
         Thread = std::thread([this, extra = std::move(extra)] {
-            Form.RunOnMessageThread([this, &extra] {
+            Form.PostToMessageThread([this, extra] {
                 RanOn = std::this_thread::get_id();
                 if (extra)
                     extra();
+                Returned = true;
             });
-            Returned = true;
         });
     }
 

@@ -4,6 +4,7 @@
 #include "link/ThreadScheduling.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sched.h>
@@ -184,6 +185,65 @@ TEST(ThreadedTimer, DestructionWithATickQueuedEndsWithoutCallingTheHandler) {
     timer.reset();
     EXPECT_LT(ElapsedSince(start), HangLimit);
     EXPECT_EQ(ticks, 0);
+}
+
+namespace {
+
+// The one thread of this process other than the calling one.
+pid_t OnlyOtherThread() {
+    std::vector<pid_t> others;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        if (const pid_t thread = std::stoi(entry.path().filename().string()); thread != CurrentThreadId())
+            others.push_back(thread);
+    return others.size() == 1 ? others.front() : 0;
+}
+
+// How often thread has gone to sleep, as the kernel counts it.
+long TimesAsleep(pid_t thread) {
+    std::ifstream status("/proc/self/task/" + std::to_string(thread) + "/status");
+    const std::string key = "voluntary_ctxt_switches:";
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key, 0) == 0)
+            return std::stol(line.substr(key.size()));
+    return -1;
+}
+
+// Waits until thread has stayed asleep for a while; returns its count then.
+long TimesAsleepOnceSettled(pid_t thread) {
+    long before = TimesAsleep(thread);
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(20ms);
+        const long now = TimesAsleep(thread);
+        if (now == before)
+            return now;
+        before = now;
+    }
+    return -1;
+}
+
+} // namespace
+
+// The end of every wait: waking the worker as the tick returns would cost
+// the message thread just as it ends a pulse; the next enable wakes it.
+TEST(ThreadedTimer, ATickThatDisablesTheTimerLeavesTheWorkerAsleepUntilTheNextEnable) {
+    TimerRig rig;
+    const pid_t worker = OnlyOtherThread();
+    ASSERT_NE(worker, 0);
+    long asleepInTick = -1;
+    rig.Timer.SetOnTimer([&](TThreadedTimer& sender) {
+        rig.Times.push_back(Clock::now());
+        asleepInTick = TimesAsleepOnceSettled(worker);
+        sender.SetEnabled(false);
+    });
+    rig.Start(5);
+    ASSERT_TRUE(rig.PumpUntilTicks(1));
+    ASSERT_GE(asleepInTick, 0);
+    PumpFor(rig.Console, 50ms);
+    EXPECT_EQ(TimesAsleep(worker), asleepInTick) << "the worker was woken by a tick that disabled its timer";
+
+    rig.Timer.SetEnabled(true);
+    ASSERT_TRUE(rig.PumpUntilTicks(2));
+    EXPECT_GE(rig.Times[1] - rig.Times[0], 5ms);
 }
 
 TEST(ThreadedTimer, PriorityReadsBackWhatTheWorkerReallyHasAndTicksGoOn) {

@@ -1,5 +1,7 @@
 #include "FakeConsole.h"
 
+#include <utility>
+
 namespace quennel::test {
 
 void FakeConsole::ShowStatus(const std::string& text) {
@@ -56,6 +58,6 @@ void FakeConsole::WaitForMessages() {
     Queue.WaitForMessages();
 }
 
-void FakeConsole::RunOnMessageThread(const std::function<void()>& call) { Queue.RunOnMessageThread(call); }
+void FakeConsole::PostToMessageThread(std::function<void()> call) { Queue.Post(std::move(call)); }
 
 } // namespace quennel::test

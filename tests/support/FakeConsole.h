@@ -25,7 +25,7 @@ public:
     void ShowMessageBox(const MessageBoxRequest& box) override;
     void ProcessMessages() override;
     void WaitForMessages() override;
-    void RunOnMessageThread(const std::function<void()>& call) override;
+    void PostToMessageThread(std::function<void()> call) override;
 
     // What was shown, in order.
     std::string Status;                      // the caption now

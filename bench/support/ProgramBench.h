@@ -32,6 +32,10 @@ struct Spread {
 };
 Spread SpreadOf(std::vector<double> values);
 
+// The longest pulse the quiet machine's goal allows: a count above it tells
+// one stall from a tail.
+inline constexpr double LongPulseMs = 10.5;
+
 struct ProgramBenchReport {
     std::string Drive;
     std::string Device;
@@ -46,6 +50,7 @@ struct ProgramBenchReport {
     bool Programmed = false; // verified without a fault and the chip holds the image
     size_t Violations = 0;   // what the simulated programmer would have suffered
     Spread PulseMs;          // as the simulated programmer measured them on the wire
+    size_t LongPulses = 0;   // of them longer than LongPulseMs
     bool ReadDone = false;
     int ReadCells = 0;
     double ReadMs = 0;

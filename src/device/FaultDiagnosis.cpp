@@ -161,9 +161,16 @@ private:
         if (stuck.size() >= ManyStuckLines && constant == Mask) {
             const uint8_t value = always;
             // "0xA5": the digits alone could read as a signal's name.
-            Say("every cell reads 0x" + HexDigits(value, 2) + ": " +
-                (value == 0 ? "the part is blank, missing, without supply" + SupplyPin() + " or " + Seating()
-                            : "no part, no supply" + SupplyPin() + ", or the part is " + Seating()));
+            // All ones is also what a part with every fuse blown reads.
+            std::string causes;
+            if (value == 0)
+                causes = "the part is blank, missing, without supply" + SupplyPin() + " or " + Seating();
+            else if (value == Mask)
+                causes = "every fuse of the part is blown, or there is no part, no supply" + SupplyPin() +
+                         ", or the part is " + Seating();
+            else
+                causes = "no part, no supply" + SupplyPin() + ", or the part is " + Seating();
+            Say("every cell reads 0x" + HexDigits(value, 2) + ": " + causes);
         } else if (stuck.size() >= ManyStuckLines) {
             std::vector<std::string> names;
             for (auto [line, value] : stuck)

@@ -161,25 +161,31 @@ TEST_F(FaultDiagnosisTest, EveryCellReadingOneValuePointsAtThePartNotALine) {
     const Image image = Random(512);
     EXPECT_THAT(
         Diagnose(Image(512, 0xFF), image, "74S473"),
-        ElementsAre("Diagnosis: every cell reads 0xFF: no part, no supply (VCC at PROM pin 20, socket pin "
-                    "24), or the part is not in the 20-pin adapter socket"));
+        ElementsAre("Diagnosis: every cell reads 0xFF: every fuse of the part is blown, or there is no "
+                    "part, no supply (VCC at PROM pin 20, socket pin 24), or the part is not in the 20-pin "
+                    "adapter socket"));
     EXPECT_THAT(
         Diagnose(Image(32, 0x00), Random(32), "82S123"),
         ElementsAre("Diagnosis: every cell reads 0x00: the part is blank, missing, without supply (VCC at "
                     "pin 16) or not in the lower half of the adapter's ZIF socket"));
     EXPECT_THAT(
         Diagnose(Image(256, 0x0F), Random(256, 4), "74S287"),
-        ElementsAre(StartsWith("Diagnosis: every cell reads 0x0F: no part, no supply (VCC at pin 16), or "
-                               "the part is not in the upper half of the adapter's ZIF socket")));
+        ElementsAre(StartsWith("Diagnosis: every cell reads 0x0F: every fuse of the part is blown, or "
+                               "there is no part, no supply (VCC at pin 16), or the part is not in the "
+                               "upper half of the adapter's ZIF socket")));
     // A blank part against an image whose upper half is empty: A9 stuck at
     // 1 would read the same, but a part that reads one value is no address fault.
     Image half = Random(1024);
     std::fill(half.begin() + 512, half.end(), 0x00);
     EXPECT_THAT(Diagnose(Image(1024, 0x00), half, "82S181"),
                 ElementsAre(StartsWith("Diagnosis: every cell reads 0x00: the part is blank")));
-    // A blank check of a part that reads all ones.
+    // A blank check of a part that reads all ones: one programmed in full
+    // reads so too.
     EXPECT_THAT(Diagnose(Image(1024, 0xFF), Image(1024, 0x00), "82S181"),
-                ElementsAre(StartsWith("Diagnosis: every cell reads 0xFF")));
+                ElementsAre(StartsWith("Diagnosis: every cell reads 0xFF: every fuse of the part is blown")));
+    // Another single value is no part's full programming.
+    EXPECT_THAT(Diagnose(Image(256, 0x7F), image, "82S135"),
+                ElementsAre(StartsWith("Diagnosis: every cell reads 0x7F: no part, no supply")));
     // Digits that could read as a signal ("A5") are written as a number.
     EXPECT_THAT(test::SignalWords(Diagnose(Image(256, 0xA5), image, "82S135")), IsEmpty());
 }

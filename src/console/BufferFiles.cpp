@@ -42,17 +42,20 @@ std::string FollowChosenFile(const std::string& chosen) {
 // StaticText4 names the file only when its data reached the buffer.
 void TMainForm::Load_ButClick() {
     LockControls();
+    LoadResult result = LoadResult::NotLoaded;
     if (const std::optional<std::string> chosen = Dialogs.ChooseOpenFile(InCurrentFolder(OpenDialog1))) {
         OpenDialog1.FileName = FollowChosenFile(*chosen);
-        if (LoadNamedFile() == LoadResult::Stopped)
+        result = LoadNamedFile();
+        if (result == LoadResult::Stopped)
             return;
     }
     // The checksum's own frame clears the fault flag and hides the result
-    // list; a failed load stays marked and its reason on view.
+    // list; a failed load stays marked and its reason on view, as does what
+    // a file held past the buffer.
     const int32_t fault = State().StatusFault;
     Core().Frame.UpdateChecksum();
     State().StatusFault = fault;
-    if (fault != 0)
+    if (fault != 0 || result == LoadResult::LoadedInPart)
         ShowResults(true);
     UnlockControls();
 }
@@ -73,7 +76,7 @@ void TMainForm::Save_ButClick() {
 // reached the buffer.
 TMainForm::LoadResult TMainForm::LoadNamedFile() {
     const LoadResult result = State().FileType == BinaryFileType ? LoadBinaryFile() : LoadHexFile();
-    if (result == LoadResult::Loaded) {
+    if (result == LoadResult::Loaded || result == LoadResult::LoadedInPart) {
         StaticText4->setText(QString::fromStdString("Last File Loaded in Buffer=" + OpenDialog1.FileName));
         FitStaticText(StaticText4);
     }
@@ -136,6 +139,16 @@ TMainForm::LoadResult TMainForm::LoadOpenDialogFile(bool binary) {
     if (outcome.Fault) {
         State().StatusFault = 1;
         ShowFileProblem(path, outcome.Detail);
+    } else if (outcome.LastAddress >= BufferSize) {
+        // A binary file longer than the buffer (an EPROM's dump, say) loads
+        // its first 1024 bytes; the operator is told, since the file is then
+        // not the part's image.
+        ShowFileProblem(path, "the file is " + std::to_string(outcome.LastAddress + 1) +
+                                  " bytes long and the buffer holds " + std::to_string(BufferSize) +
+                                  ": only its first " + std::to_string(BufferSize) +
+                                  " were loaded, the bytes past address " + HexDigits(BufferSize - 1, 4) +
+                                  " were not");
+        return LoadResult::LoadedInPart;
     }
     return outcome.Fault ? LoadResult::NotLoaded : LoadResult::Loaded;
 }

@@ -111,7 +111,8 @@ public:
     // could not be read, or the operator declined it); or stopped on a bad
     // field, which has been reported and the buttons unlocked with the
     // fault raised, so that the caller goes no further.
-    enum class LoadResult { Loaded, NotLoaded, Stopped };
+    // LoadedInPart: loaded, but the file held more than the buffer.
+    enum class LoadResult { Loaded, LoadedInPart, NotLoaded, Stopped };
     // Read OpenDialog1's file into the buffer (LoadHexFile by FileType's
     // record format); write SaveDialog1's file from it.
     LoadResult LoadBinaryFile();

@@ -24,7 +24,7 @@ extern "C" void NoteSignal(int signal) {
     const int saved = errno;
     int none = 0;
     FirstSignal.compare_exchange_strong(none, signal);
-    static constexpr char Notice[] = "quennel-cli: stopping after the cell in hand\n";
+    static constexpr char Notice[] = "quennel-cli: stopping after the cell or the pulse in hand\n";
     [[maybe_unused]] ssize_t ignored = ::write(STDERR_FILENO, Notice, sizeof Notice - 1);
     const char byte = static_cast<char>(signal);
     const int wake = WakeDescriptor.load();

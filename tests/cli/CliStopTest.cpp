@@ -24,7 +24,7 @@ using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr const char* StopNotice = "quennel-cli: stopping after the cell in hand\n";
+constexpr const char* StopNotice = "quennel-cli: stopping after the cell or the pulse in hand\n";
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;

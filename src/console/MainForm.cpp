@@ -233,9 +233,9 @@ void TMainForm::CompareClick() {
 
 // A close that arrives in the middle of a command (inside its message pump)
 // is not carried out there: the command is asked to stop, ends after the
-// cell or the pulse in hand, and the close follows as soon as it has returned. A pulse in flight
-// thereby keeps its full width, and nothing touches the port after it has
-// been given back.
+// cell or the pulse in hand, and the close follows as soon as it has
+// returned. A pulse in flight thereby keeps its full width, and nothing
+// touches the port after it has been given back.
 void TMainForm::closeEvent(QCloseEvent* event) {
     if (Guard->HandlerRunning()) {
         CloseWanted = true;

@@ -508,9 +508,6 @@ TEST_F(BufferCommandsTest, AWrongChecksumAsksOnceWhetherToLoadAnyway) {
     EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=" + file.string());
 }
 
-// A 1 KB image with a 256-cell device selected would wrap onto itself; a
-// text file without a data record loads nothing. Both are refused in red,
-// with the reason on view.
 // A binary file longer than the buffer loads its first 1024 bytes, and the
 // result list says what was left out; one that fits says nothing.
 TEST_F(BufferCommandsTest, ABinaryFileLongerThanTheBufferLoadsItsStartAndSaysSo) {
@@ -526,9 +523,10 @@ TEST_F(BufferCommandsTest, ABinaryFileLongerThanTheBufferLoadsItsStartAndSaysSo)
         EXPECT_EQ(Rig.State().DataBuffer[static_cast<size_t>(a)], static_cast<uint8_t>(a * 7)) << a;
     EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=" + dump.string());
     EXPECT_TRUE(Rig.Visible("Memo1"));
-    EXPECT_THAT(MemoText(), ::testing::HasSubstr("the file is 3000 bytes long and the buffer holds 1024: only "
-                                                 "its first 1024 were loaded, the bytes past address 03FF "
-                                                 "were not"));
+    EXPECT_THAT(MemoText(),
+                ::testing::HasSubstr("the file is 3000 bytes long and the buffer holds 1024: only "
+                                     "its first 1024 were loaded, the bytes past address 03FF "
+                                     "were not"));
     EXPECT_TRUE(AllButtons(true));
 
     const std::filesystem::path exact = Rig.Folder / "part.bin";
@@ -539,6 +537,9 @@ TEST_F(BufferCommandsTest, ABinaryFileLongerThanTheBufferLoadsItsStartAndSaysSo)
     EXPECT_THAT(MemoText(), ::testing::Not(::testing::HasSubstr("part.bin")));
 }
 
+// A 1 KB image with a 256-cell device selected would wrap onto itself; a
+// text file without a data record loads nothing. Both are refused in red,
+// with the reason on view.
 TEST_F(BufferCommandsTest, MoreThanTheDeviceOrNoDataIsReportedInRed) {
     Select(7); // 82S129: 256 cells
     ChooseFileType(1);

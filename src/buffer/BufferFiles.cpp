@@ -40,10 +40,13 @@ FileProblem ProblemOf(LoadProblem problem) {
 
 FileOutcome Loaded(const LoadReport& report, std::string_view doneStatus) {
     FileOutcome outcome;
-    if (report.Problem != LoadProblem::None)
+    if (report.Problem != LoadProblem::None) {
         outcome = NotLoaded(ProblemOf(report.Problem), report.Detail, report.Line);
-    else
+    } else {
         outcome.Status = doneStatus;
+        if (report.LastAddress >= BufferSize)
+            outcome.Detail = PastBufferNote(report.LastAddress);
+    }
     outcome.LastAddress = report.LastAddress;
     return outcome;
 }

@@ -41,7 +41,8 @@ struct FileOutcome {
     bool Fault = false;      // anything but a load or save that ran to its end
     std::string_view Status; // the status line afterwards; empty: leave it as it is
     FileProblem Problem = FileProblem::None;
-    // For the operator: "line 12: the record's checksum is 3F, ...", "No space left on device".
+    // For the operator: "line 12: the record's checksum is 3F, ...", "No space left on device";
+    // after a load that ran to its end, what the buffer could not take, if anything.
     std::string Detail;
     int Line = 0; // the line at fault in a text file; 0 when there is none
     // Loads: the highest address the file put a byte at (see LoadReport),

@@ -305,4 +305,10 @@ LoadReport ReadHexText(DataImage& buffer, int32_t deviceEnd, int32_t fileType, s
     return HexTextReader(buffer, deviceEnd, fileType, text, ask).Run();
 }
 
+std::string PastBufferNote(int64_t lastAddress) {
+    return "the file holds data up to address " + AddressText(lastAddress) +
+           ", past the buffer's last address " + AddressText(BufferSize - 1) + ": only what lies at " +
+           AddressText(0) + " to " + AddressText(BufferSize - 1) + " was loaded";
+}
+
 } // namespace quennel

@@ -48,4 +48,8 @@ LoadReport ReadBinaryImage(DataImage& buffer, std::string_view bytes);
 LoadReport ReadHexText(DataImage& buffer, int32_t deviceEnd, int32_t fileType, std::string_view text,
                        const ChecksumQuestion& ask = {});
 
+// For a load whose LastAddress lies past the buffer's end: what was left out,
+// in a sentence.
+std::string PastBufferNote(int64_t lastAddress);
+
 } // namespace quennel

@@ -139,15 +139,10 @@ TMainForm::LoadResult TMainForm::LoadOpenDialogFile(bool binary) {
     if (outcome.Fault) {
         State().StatusFault = 1;
         ShowFileProblem(path, outcome.Detail);
-    } else if (outcome.LastAddress >= BufferSize) {
-        // A binary file longer than the buffer (an EPROM's dump, say) loads
-        // its first 1024 bytes; the operator is told, since the file is then
-        // not the part's image.
-        ShowFileProblem(path, "the file is " + std::to_string(outcome.LastAddress + 1) +
-                                  " bytes long and the buffer holds " + std::to_string(BufferSize) +
-                                  ": only its first " + std::to_string(BufferSize) +
-                                  " were loaded, the bytes past address " + HexDigits(BufferSize - 1, 4) +
-                                  " were not");
+    } else if (!outcome.Detail.empty()) {
+        // Data past the buffer's end (an EPROM's dump, say) was left out:
+        // the file is then not the part's image.
+        ShowFileProblem(path, outcome.Detail);
         return LoadResult::LoadedInPart;
     }
     return outcome.Fault ? LoadResult::NotLoaded : LoadResult::Loaded;

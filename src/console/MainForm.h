@@ -111,7 +111,7 @@ public:
     // could not be read, or the operator declined it); or stopped on a bad
     // field, which has been reported and the buttons unlocked with the
     // fault raised, so that the caller goes no further.
-    // LoadedInPart: loaded, but the file held more than the buffer.
+    // LoadedInPart: loaded, but data past the buffer's end was left out.
     enum class LoadResult { Loaded, LoadedInPart, NotLoaded, Stopped };
     // Read OpenDialog1's file into the buffer (LoadHexFile by FileType's
     // record format); write SaveDialog1's file from it.

@@ -508,9 +508,9 @@ TEST_F(BufferCommandsTest, AWrongChecksumAsksOnceWhetherToLoadAnyway) {
     EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=" + file.string());
 }
 
-// A binary file longer than the buffer loads its first 1024 bytes, and the
-// result list says what was left out; one that fits says nothing.
-TEST_F(BufferCommandsTest, ABinaryFileLongerThanTheBufferLoadsItsStartAndSaysSo) {
+// A file with data past the buffer's end loads what fits, and the result list
+// says what was left out; one that fits says nothing.
+TEST_F(BufferCommandsTest, DataPastTheBufferLoadsWhatFitsAndSaysSo) {
     Select(20); // 82S181, 1k x 8
     std::string bytes;
     for (int i = 0; i < 3000; ++i)
@@ -524,10 +524,21 @@ TEST_F(BufferCommandsTest, ABinaryFileLongerThanTheBufferLoadsItsStartAndSaysSo)
     EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=" + dump.string());
     EXPECT_TRUE(Rig.Visible("Memo1"));
     EXPECT_THAT(MemoText(),
-                ::testing::HasSubstr("the file is 3000 bytes long and the buffer holds 1024: only "
-                                     "its first 1024 were loaded, the bytes past address 03FF "
-                                     "were not"));
+                ::testing::HasSubstr("the file holds data up to address 0BB7, past the buffer's "
+                                     "last address 03FF: only what lies at 0000 to 03FF was loaded"));
     EXPECT_TRUE(AllButtons(true));
+
+    // An Intel record at 03F8 whose 16 bytes run past the end.
+    ChooseFileType(1);
+    const std::filesystem::path record = Rig.Folder / "tail.hex";
+    WriteAll(record, ":1003F800000102030405060708090A0B0C0D0E0F7D\r\n:00000001FF\r\n");
+    Rig.Dialogs.OpenFiles.push_back(record.string());
+    Rig.Click("Load_But");
+    EXPECT_EQ(Rig.State().DataBuffer[0x3FF], 0x07);
+    EXPECT_EQ(Rig.Text("StaticText4"), "Last File Loaded in Buffer=" + record.string());
+    EXPECT_TRUE(Rig.Visible("Memo1"));
+    EXPECT_THAT(MemoText(), ::testing::HasSubstr("up to address 0407, past the buffer's last address 03FF"));
+    ChooseFileType(0);
 
     const std::filesystem::path exact = Rig.Folder / "part.bin";
     WriteAll(exact, bytes.substr(0, 1024));
